@@ -1,0 +1,3 @@
+// com_ifc
+// (to be built)
+#include "com_ifc.h"

@@ -1,0 +1,3 @@
+// ether_com
+// (to be built)
+#include "ether_com.h"
