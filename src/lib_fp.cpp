@@ -31,7 +31,8 @@ void sprint_pull() {}
 
 // ==== CGI response routines =================================================
 
-// The records are compared byte for byte by their consumers' tests.
+// The records' integers are laid out little-endian, like the rest of the
+// system's fixed records.
 static_assert(std::endian::native == std::endian::little);
 
 constexpr rdoyn_attr rdoyn_attr_y_n = {1, 0, nullptr, nullptr, 0};
@@ -43,9 +44,8 @@ namespace {
 // The twelve cell layouts differ only in width, error flag and refresh pair.
 constexpr mtbl_attr cell(int32_t width, int32_t show_error, int16_t refresh_kind,
                          int16_t refresh_step) {
-    return {width,      "#FFE4C4",  "#000000",    "middle",     "center",
-            "center",   {},         {1, 0, 0},    show_error,   refresh_kind,
-            refresh_step, {}};
+    return {width, "#FFE4C4", "#000000", "middle", "center", "center", {},
+            {1, 0, 0}, show_error, refresh_kind, refresh_step, {}};
 }
 
 }  // namespace
@@ -75,9 +75,9 @@ namespace {
 // 1 arms the text/plain header for the next show_debinfo or show_text.
 int is_show_debinfo_first = 0;
 
-// puts adds the last line feed: the header line ends in CR LF, and a
-// further CR LF ends the header block.
-// `frame` is "" for the page itself or "parent." for the parent frame.
+// `frame` is "" for the page itself or "parent." for the parent frame. puts
+// adds the last line feed: the header line ends in CR LF, and a further
+// CR LF ends the header block.
 void write_redirect(const char* frame, const char* target) {
     std::puts("content-type: text/html\r\n\r");
     std::puts("<html>");
