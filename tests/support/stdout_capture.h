@@ -1,35 +1,29 @@
-// Captures what code under test writes to standard output.
+// Captures what code under test writes to standard output (printf or write).
 //
-// fd 1 is pointed at an anonymous temporary file around the call (dup2), with
-// stdio flushed before and after, so output from printf/puts and from write(2)
-// alike is caught, byte for byte.
+// Standard output is pointed at a temporary file with dup2 for the length of
+// one call, then restored; stdio buffers are flushed on both sides.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
-#include <utility>
 
-template <class F>
-std::string capture_stdout(F&& code) {
+template <typename F>
+std::string captured_stdout(F&& f) {
     std::fflush(stdout);
-    std::FILE* sink = std::tmpfile();
-    EXPECT_NE(sink, nullptr);
-    if (sink == nullptr) return {};
-    const int saved = dup(1);
-    dup2(fileno(sink), 1);
-    std::forward<F>(code)();
+    std::FILE* tmp = std::tmpfile();
+    if (tmp == nullptr) return "<tmpfile failed>";
+    const int saved = dup(STDOUT_FILENO);
+    dup2(fileno(tmp), STDOUT_FILENO);
+    f();
     std::fflush(stdout);
-    dup2(saved, 1);
+    dup2(saved, STDOUT_FILENO);
     close(saved);
-
-    std::string bytes;
-    std::rewind(sink);
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, sink)) > 0) bytes.append(chunk, got);
-    std::fclose(sink);
-    return bytes;
+    std::string text;
+    std::rewind(tmp);
+    char chunk[512];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, tmp)) > 0;) text.append(chunk, n);
+    std::fclose(tmp);
+    return text;
 }

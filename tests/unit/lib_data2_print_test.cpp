@@ -16,10 +16,10 @@ class MorPrint : public ScratchDir {
 protected:
     void SetUp() override {
         ScratchDir::SetUp();
-        capture_stdout([] { mprint_pull(); });  // straight through, empty
+        captured_stdout([] { mprint_pull(); });  // straight through, empty
     }
     void TearDown() override {
-        capture_stdout([] { mprint_pull(); });
+        captured_stdout([] { mprint_pull(); });
         ScratchDir::TearDown();
     }
 
@@ -45,15 +45,15 @@ protected:
 };
 
 TEST_F(MorPrint, DivertedTextIsWrittenOnceByPull) {
-    EXPECT_EQ(capture_stdout([] {
+    EXPECT_EQ(captured_stdout([] {
                   mprint_push();
                   EXPECT_EQ(MorPrintf("a=%d\n", 5), 4);
               }),
               "");
     EXPECT_EQ(mprnP, 4);
-    EXPECT_EQ(capture_stdout([] { mprint_pull(); }), "a=5\n");
+    EXPECT_EQ(captured_stdout([] { mprint_pull(); }), "a=5\n");
     EXPECT_EQ(mprnP, 0);
-    EXPECT_EQ(capture_stdout([] { mprint_pull(); }), "");
+    EXPECT_EQ(captured_stdout([] { mprint_pull(); }), "");
 }
 
 TEST_F(MorPrint, PrintsStraightThroughUnlessDiverting) {
@@ -69,7 +69,7 @@ TEST_F(MorPrint, PrintsStraightThroughUnlessDiverting) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before);
-        capture_stdout([&] {
+        captured_stdout([&] {
             if (c.diverted) {
                 mprint_push();
                 MorPrintf("held");
@@ -77,22 +77,22 @@ TEST_F(MorPrint, PrintsStraightThroughUnlessDiverting) {
             c.end_diverting();
         });
         int result = 0;
-        EXPECT_EQ(capture_stdout([&] { result = MorPrintf("b%d;", 17); }), "b17;");
+        EXPECT_EQ(captured_stdout([&] { result = MorPrintf("b%d;", 17); }), "b17;");
         EXPECT_EQ(result, 4);
         EXPECT_EQ(mprnP, 0);
     }
 }
 
 TEST_F(MorPrint, PushDropsBufferedText) {
-    EXPECT_EQ(capture_stdout([] {
+    EXPECT_EQ(captured_stdout([] {
                   mprint_push();
                   MorPrintf("old");
                   mprint_push();
                   MorPrintf("new");
               }),
               "");
-    EXPECT_EQ(capture_stdout([] { mprint_pull(); }), "new");
-    EXPECT_EQ(capture_stdout([] {
+    EXPECT_EQ(captured_stdout([] { mprint_pull(); }), "new");
+    EXPECT_EQ(captured_stdout([] {
                   mprint_push();
                   mprint_pull();
               }),
@@ -103,19 +103,19 @@ TEST_F(MorPrint, PushDropsBufferedText) {
 // in full, everything is written at once, and diverting goes on empty.
 TEST_F(MorPrint, FlushesOnlyAbove98000) {
     std::string held;
-    EXPECT_EQ(capture_stdout([&] {
+    EXPECT_EQ(captured_stdout([&] {
                   mprint_push();
                   held = divert_numbered(MPRN_FLUSH_ABOVE - 1);
                   MorPrintf("!");
               }),
               "");
     EXPECT_EQ(mprnP, 98000);
-    EXPECT_EQ(capture_stdout([] { EXPECT_EQ(MorPrintf("?%d", 12), 3); }), held + "!?12");
+    EXPECT_EQ(captured_stdout([] { EXPECT_EQ(MorPrintf("?%d", 12), 3); }), held + "!?12");
     EXPECT_EQ(mprnP, 0);
 
     // Still diverting; the log gets only what came after the flush.
-    EXPECT_EQ(capture_stdout([] { MorPrintf("tail"); }), "");
-    EXPECT_EQ(capture_stdout([] { EXPECT_EQ(mprint_pull_log(), 0); }), "tail");
+    EXPECT_EQ(captured_stdout([] { MorPrintf("tail"); }), "");
+    EXPECT_EQ(captured_stdout([] { EXPECT_EQ(mprint_pull_log(), 0); }), "tail");
     EXPECT_EQ(read_file("mprint.log"), "tail\n\n");
 }
 
@@ -124,18 +124,18 @@ TEST_F(MorPrint, FlushesOnlyAbove98000) {
 TEST_F(MorPrint, OversizedMessagesStayInsideTheBuffer) {
     std::string held;
     const std::string big(5000, 'b');
-    EXPECT_EQ(capture_stdout([&] {
+    EXPECT_EQ(captured_stdout([&] {
                   mprint_push();
                   held = divert_numbered(MPRN_FLUSH_ABOVE);
               }),
               "");
-    EXPECT_EQ(capture_stdout([&] { EXPECT_EQ(MorPrintf("%s", big.c_str()), 5000); }), held);
+    EXPECT_EQ(captured_stdout([&] { EXPECT_EQ(MorPrintf("%s", big.c_str()), 5000); }), held);
     EXPECT_EQ(mprnP, 5000);
-    EXPECT_EQ(capture_stdout([] { mprint_pull(); }), big);
+    EXPECT_EQ(captured_stdout([] { mprint_pull(); }), big);
 
     std::string huge(150000, 'h');
     huge[99998] = 'E';  // last character kept
-    EXPECT_EQ(capture_stdout([&] {
+    EXPECT_EQ(captured_stdout([&] {
                   mprint_push();
                   MorPrintf("abc");
                   EXPECT_EQ(MorPrintf("%s", huge.c_str()), MPRN_BUFFER_SIZE - 1);
@@ -147,28 +147,28 @@ TEST_F(MorPrint, OversizedMessagesStayInsideTheBuffer) {
 
 TEST_F(MorPrint, PullLogAppendsTextAndTwoLineFeeds) {
     write_file("mprint.log", "old\n");
-    EXPECT_EQ(capture_stdout([] { EXPECT_EQ(mprint_pull_log(), 0); }), "");
+    EXPECT_EQ(captured_stdout([] { EXPECT_EQ(mprint_pull_log(), 0); }), "");
     EXPECT_EQ(read_file("mprint.log"), "old\n\n\n");
 
-    EXPECT_EQ(capture_stdout([] {
+    EXPECT_EQ(captured_stdout([] {
                   mprint_push();
                   MorPrintf("x=%d\n", 1);
                   MorPrintf("y");
               }),
               "");
-    EXPECT_EQ(capture_stdout([] { EXPECT_EQ(mprint_pull_log(), 0); }), "x=1\ny");
+    EXPECT_EQ(captured_stdout([] { EXPECT_EQ(mprint_pull_log(), 0); }), "x=1\ny");
     EXPECT_EQ(read_file("mprint.log"), "old\n\n\nx=1\ny\n\n");
 }
 
 TEST_F(MorPrint, PullLogStillPrintsWhenTheLogCannotBeOpened) {
     ASSERT_EQ(mkdir("mprint.log", 0755), 0);  // fopen "a" fails, even for root
-    EXPECT_EQ(capture_stdout([] {
+    EXPECT_EQ(captured_stdout([] {
                   mprint_push();
                   MorPrintf("abc");
                   EXPECT_EQ(mprint_pull_log(), 0);
               }),
               "abc");
-    EXPECT_EQ(capture_stdout([] { MorPrintf("now"); }), "now");
+    EXPECT_EQ(captured_stdout([] { MorPrintf("now"); }), "now");
 }
 
 }  // namespace

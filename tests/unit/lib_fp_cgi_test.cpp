@@ -22,7 +22,7 @@ int forward_to_vsor(const char* format, ...) {
 
 TEST(PlainPrint, PrintsAtOnceAndNeverDiverts) {
     int first = 0, second = 0;
-    EXPECT_EQ(capture_stdout([&] {
+    EXPECT_EQ(captured_stdout([&] {
                   sprint_push();
                   first = SorPrintf("a=%d ", 5);
                   second = forward_to_vsor("%s|%c", "bc", 'd');
@@ -30,7 +30,7 @@ TEST(PlainPrint, PrintsAtOnceAndNeverDiverts) {
               "a=5 bc|d");
     EXPECT_EQ(first, 4);
     EXPECT_EQ(second, 4);
-    EXPECT_EQ(capture_stdout([] { sprint_pull(); }), "");
+    EXPECT_EQ(captured_stdout([] { sprint_pull(); }), "");
 }
 
 TEST(CgiRedirect, WritesTheWholePageWithTheTargetUnchanged) {
@@ -63,21 +63,21 @@ TEST(CgiRedirect, WritesTheWholePageWithTheTargetUnchanged) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
-        EXPECT_EQ(capture_stdout([&] { c.redirect(c.target); }), c.expected);
+        EXPECT_EQ(captured_stdout([&] { c.redirect(c.target); }), c.expected);
     }
 }
 
 // show_debinfo and show_text share one flag: the header is written once per
 // show_debinfo_init, before the next text of either.
 TEST(ShowText, HeaderOncePerArming) {
-    capture_stdout([] {  // disarm whatever an earlier test left
+    captured_stdout([] {  // disarm whatever an earlier test left
         show_debinfo_init();
         show_text("%s", "");
     });
-    EXPECT_EQ(capture_stdout([] { EXPECT_EQ(show_text("plain"), 5); }), "plain");
+    EXPECT_EQ(captured_stdout([] { EXPECT_EQ(show_text("plain"), 5); }), "plain");
 
     int results[4] = {};
-    EXPECT_EQ(capture_stdout([&] {
+    EXPECT_EQ(captured_stdout([&] {
                   show_debinfo_init();
                   results[0] = show_text("a");
                   results[1] = show_text("%s", "b");
@@ -88,7 +88,7 @@ TEST(ShowText, HeaderOncePerArming) {
     EXPECT_EQ(results[1], 1);
     EXPECT_EQ(results[2], 3);
 
-    EXPECT_EQ(capture_stdout([&] {
+    EXPECT_EQ(captured_stdout([&] {
                   show_debinfo_init();
                   show_debinfo_init();
                   results[3] = show_debinfo("d");
