@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -140,6 +141,9 @@ void tcp9001_serve(int listener) {
 
 #ifndef TCP9001_NO_MAIN
 int main() {
+    // Under a file-size limit a write past it (the console redirected to a
+    // file, a settings save) must fail with EFBIG, not kill the server.
+    std::signal(SIGXFSZ, SIG_IGN);
     int listener = -1;
     if (ether_init(&listener, TCP9001_PORT) == -1) {
         std::puts("Can't initialize sever socket.");
