@@ -114,7 +114,7 @@ int hfp_save_data2(const char* path, const void* data, int length) {
     }
     if (fd < 0) {
         // No temporary file possible here (e.g. a read-only directory):
-        // the old way, in place, if the file itself can be written.
+        // rewrite the file in place, if the file itself can be written.
         if (target < 0) return -1;
         const int result = rewrite_in_place(target, data, length);
         return close(target) != 0 ? -1 : result;
