@@ -294,6 +294,25 @@ TEST_F(LoopSwitches, BreakClosesAfterEveryHeaderRead) {
     EXPECT_EQ(server.wait_for_out(expected), expected);
 }
 
+TEST_F(LoopSwitches, AcceptFailuresRepeatWithoutPause) {
+    // A listener shut down in the child: every accept fails at once.
+    ASSERT_TRUE(server.start(dir_, [] { shutdown(LoopServer::CHILD_LISTENER_FD, SHUT_RDWR); }));
+    const std::string line = "server: accept: Invalid argument\n";
+    const std::string err = server.wait_for_err(line + line + line);
+    const std::string out = server.out();
+    server.stop();  // stops the spinning child
+    // Nothing but the repeated line (the last one may be cut by the kill).
+    auto repeats = [](const std::string& text, const std::string& unit) {
+        for (std::size_t at = 0; at < text.size(); at += unit.size()) {
+            if (text.compare(at, unit.size(), unit, 0, text.size() - at) != 0) return false;
+        }
+        return true;
+    };
+    EXPECT_GE(err.size(), 3 * line.size());
+    EXPECT_TRUE(repeats(err, line)) << err;
+    EXPECT_TRUE(repeats(out, "waiting... ")) << out;
+}
+
 TEST_F(LoopSwitches, DebugSwitchesOffSilenceAllButTheLetOffLine) {
     ASSERT_TRUE(server.start(dir_, [] {
         deb_tcp9001 = 0;
