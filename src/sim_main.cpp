@@ -1,7 +1,11 @@
 // sim_main: settings-file primitives, the CGI log and the simulated
 // machine state.
 //
-// (module description to be completed)
+// Owns the file work of both settings tables: `hfp_load_data2` reads a
+// table image in one read, `hfp_save_data2` replaces a settings file
+// crash-safely (temporary file, flush, rename). Called by the stores of
+// ifc_net and vfp_ifc. Also holds the CGI log `append_log` and the simulated
+// machine state, library routines that no command path calls.
 #include "sim_main.h"
 
 #include <fcntl.h>
