@@ -156,10 +156,14 @@ settings_report decode_settings(std::string_view image, std::string_view name_hi
         report.records.push_back(record);
     }
     if (!report.end_index) {
-        report.problems.push_back(strprintf(
-            "no end record: none of the %zu records %s has type 0, so the table runs to the "
-            "end of the %s", present, image.size() < table_bytes ? "present" : "of the table",
-            image.size() < table_bytes ? "file" : "table"));
+        if (image.size() < table_bytes) {
+            report.problems.push_back(strprintf(
+                "no end record: none of the %zu whole records in the file has type 0", present));
+        } else {
+            report.problems.push_back(strprintf(
+                "no end record: none of the %zu records has type 0, so the server searches "
+                "all of them", present));
+        }
     }
     if (report.records_behind_end > 0) {
         report.notes.push_back(strprintf(
@@ -180,9 +184,9 @@ settings_report decode_settings(std::string_view image, std::string_view name_hi
     }
     if (outside > 0) {
         report.notes.push_back(strprintf(
-            "%zu value%s outside %s bounds, marked *: the server stores and reports %s as "
-            "they are", outside, outside == 1 ? "" : "s", outside == 1 ? "its" : "their",
-            outside == 1 ? "it" : "them"));
+            "%zu value%s outside %s bounds, marked *: the server stores and reports %s",
+            outside, outside == 1 ? "" : "s", outside == 1 ? "its" : "their",
+            outside == 1 ? "it as it is" : "them as they are"));
     }
     return report;
 }

@@ -118,7 +118,7 @@ std::string histogram_chart(const histogram& h, const char* side_name,
         }
         std::string axis = "     0 +";
         std::string labels = "        ";
-        for (int i = 0; i < HISTOGRAM_BINS; ++i) axis += (i % 5 == 0) ? "+" : "-";
+        for (int i = 0; i < HISTOGRAM_BINS; ++i) axis += (i > 0 && i % 5 == 0) ? "+" : "-";
         for (int i = 0; i < HISTOGRAM_BINS; i += 10) {
             const std::string label = std::to_string(i);
             labels.resize(8 + static_cast<std::size_t>(i), ' ');
