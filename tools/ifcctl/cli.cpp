@@ -551,8 +551,9 @@ int cmd_put(const streams& io, const options& opts, const target& t) {
     const ifc::Result r = ifc::put(c, name, payload);
     if (r != ifc::Result::ok) return exchange_failed(io, t, "PUT " + name, r);
     ifc::disconnect(c);
-    write(io.out, strprintf("PUT %s: %zu payload bytes sent (body %zu bytes), the server "
-                            "answered FIN\n", name.c_str(), payload.size(), body));
+    write(io.out, strprintf("PUT %s: %zu payload byte%s sent (body %zu bytes), the server "
+                            "answered FIN\n", name.c_str(), payload.size(),
+                            payload.size() == 1 ? "" : "s", body));
     return EXIT_OK;
 }
 
