@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 struct json_value {
@@ -19,13 +18,14 @@ struct json_value {
     bool flag = false;
     double number_value = 0;
     std::string text;   // the string, or the number's literal
-    std::vector<json_value> items;
-    std::vector<std::pair<std::string, json_value>> members;
+    std::vector<json_value> items;    // array elements
+    std::vector<std::string> keys;    // object members, in order: keys[i] names values[i]
+    std::vector<json_value> values;
 
     // The member named `key`, or nullptr.
     const json_value* get(std::string_view key) const {
-        for (const auto& [name, value] : members) {
-            if (name == key) return &value;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == key) return &values[i];
         }
         return nullptr;
     }
@@ -124,7 +124,8 @@ private:
                 if (!key || !eat(':')) return std::nullopt;
                 auto member = value();
                 if (!member) return std::nullopt;
-                v.members.emplace_back(std::move(*key), std::move(*member));
+                v.keys.push_back(std::move(*key));
+                v.values.push_back(std::move(*member));
             } while (eat(','));
             if (!eat('}')) return std::nullopt;
             return v;

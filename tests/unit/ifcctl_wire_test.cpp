@@ -29,11 +29,11 @@ TEST_F(IfcctlWire, GetPrintsTheReplyOrItsJson) {
     const auto timings = parse_json(keyed.out);
     ASSERT_TRUE(timings) << keyed.out;
     ASSERT_EQ(timings->kind, json_value::object);
-    ASSERT_EQ(timings->members.size(), 46u);
-    EXPECT_EQ(timings->members[0].first, "ATC_TO_DELAY");
-    EXPECT_EQ(timings->members[1].first, "pin_on");
-    EXPECT_EQ(timings->members[1].second.text, "70");
-    EXPECT_EQ(timings->members[45].first, "sub18_off");
+    ASSERT_EQ(timings->keys.size(), 46u);
+    EXPECT_EQ(timings->keys[0], "ATC_TO_DELAY");
+    EXPECT_EQ(timings->keys[1], "pin_on");
+    EXPECT_EQ(timings->values[1].text, "70");
+    EXPECT_EQ(timings->keys[45], "sub18_off");
 
     const tool_result select = tool({"get", "IFC_get_hst_select", "--json"});
     EXPECT_EQ(select.out, "[1,\"tw\",2,\"tw\"]\n");
