@@ -86,9 +86,10 @@ inline tool_result run_exe(const std::vector<std::string>& args, std::string_vie
         _exit(127);
     }
     close(pipe_fds[0]);
-    // The tool reads its whole input before it connects, so one write
-    // cannot block for long; a vanished child must not kill the test.
-    signal(SIGPIPE, SIG_IGN);
+    // The tool reads its whole input before it connects, so the writes
+    // cannot block for long; a vanished child must not kill the test. The
+    // disposition is restored: children forked later must not inherit it.
+    const auto previous = signal(SIGPIPE, SIG_IGN);
     std::size_t sent = 0;
     while (sent < input.size()) {
         const ssize_t n = write(pipe_fds[1], input.data() + sent, input.size() - sent);
@@ -96,6 +97,7 @@ inline tool_result run_exe(const std::vector<std::string>& args, std::string_vie
         sent += static_cast<std::size_t>(n);
     }
     close(pipe_fds[1]);
+    signal(SIGPIPE, previous);
     int status = 0;
     waitpid(pid, &status, 0);
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -440,9 +440,7 @@ int exchange_failed(const streams& io, const target& t, const std::string& what,
         case ifc::Result::not_connected:
         case ifc::Result::io_error:
             message = "the server at " + t.address() + " closed the connection during " + what +
-                      (result == ifc::Result::io_error ? " (" + std::string(std::strerror(errno)) +
-                                                             ")"
-                                                       : "");
+                      (result == ifc::Result::io_error ? " (i/o error)" : "");
             code = EXIT_CLOSED;
             break;
         case ifc::Result::timed_out:
@@ -526,6 +524,12 @@ int read_all(FILE* in, std::string& data) {
 int cmd_put(const streams& io, const options& opts, const target& t) {
     const std::string& name = opts.args[1];
     std::string payload = opts.args[2];
+    if (name.empty()) return usage_error(io, "the PUT name is empty");
+    if (!is_put_command(name) && !opts.force) {
+        return usage_error(io, "the server has no PUT command " + name +
+                                   " and would ignore the body silently; `ifcctl list` shows "
+                                   "the known commands, --force sends it anyway");
+    }
     if (payload == "-") {
         payload.clear();
         if (read_all(io.in, payload) != 0) {
@@ -533,14 +537,6 @@ int cmd_put(const streams& io, const options& opts, const target& t) {
                               std::strerror(errno) + "\n");
             return EXIT_USAGE;
         }
-    }
-    if (!is_put_command(name) && !opts.force) {
-        return usage_error(io, "the server has no PUT command " + name +
-                                   " and would ignore the body silently; `ifcctl list` shows "
-                                   "the known commands, --force sends it anyway");
-    }
-    if (name.find('\0') != std::string::npos || name.empty()) {
-        return usage_error(io, "the PUT name is empty");
     }
     const std::size_t body = name.size() + 1 + payload.size();
     if (body > static_cast<std::size_t>(ifc::MAX_BODY)) {
