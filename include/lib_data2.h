@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <span>
 
 // One parameter record; also the on-disk record of both settings files,
@@ -45,15 +46,19 @@ inline constexpr int MPRN_FLUSH_ABOVE = 98000;
 extern int mprnP;                       // characters held in mprnD
 extern char mprnD[MPRN_BUFFER_SIZE];    // the diverted text, NUL-terminated
 
-// printf to standard output, or, after mprint_push, into mprnD; the buffer is
-// written out on its own once it holds more than 98,000 characters.
+// printf to standard output (returns vprintf's result), or, after
+// mprint_push, into mprnD (returns the characters added to it). A message
+// that would not fit behind the held text flushes that text first; only a
+// message longer than the whole buffer is cut. Once mprnD holds more than
+// 98,000 characters it is written out and diverting goes on, empty.
 int MorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Starts diverting; text still buffered is dropped.
+// Starts diverting; text still buffered is dropped unwritten.
 void mprint_push();
-// Stops diverting and writes the buffered text to standard output.
+// Stops diverting and writes the buffered text to standard output with
+// "%s" (nothing when empty). The text stays in mprnD until overwritten.
 void mprint_pull();
-// As mprint_pull, then appends the text and two line feeds to "mprint.log".
-// Returns 0 when the log cannot be opened, else the result of closing it.
+// As mprint_pull, then appends the same text and two line feeds to
+// "mprint.log". Returns 0 when the log cannot be opened, else fclose's result.
 int mprint_pull_log();
 
 // ---- Clock ---------------------------------------------------------------
@@ -68,5 +73,8 @@ struct time_rec {
     int16_t wday;   // 0 is Sunday
 };
 
-// Fills *t with the current local time.
+// Fills *t with the current local time (the process's time zone, TZ).
 void what_time(time_rec* t);
+// Fills *t with the local time of the calendar time `now`; what_time passes
+// time(). Leaves *t untouched when `now` cannot be broken down.
+void what_time_from(std::time_t now, time_rec* t);

@@ -4,7 +4,9 @@
 // (module description to be completed)
 #include "lib_fp.h"
 
+#include <bit>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -53,8 +55,112 @@ void line2matrix2(char* text) {
 
 // ==== Plain console printing ================================================
 
-// (SorPrintf, vSorPrintf, sprint_push, sprint_pull)
+int SorPrintf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int written = std::vprintf(format, args);
+    va_end(args);
+    return written;
+}
+
+int vSorPrintf(const char* format, va_list args) {
+    return std::vprintf(format, args);
+}
+
+void sprint_push() {}
+
+void sprint_pull() {}
 
 // ==== CGI response routines =================================================
 
-// (is_show_debinfo_first, attribute records, mac_title, lib_fp_js_opt, routines)
+// The records' integers are laid out little-endian, like the rest of the
+// system's fixed records.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr rdoyn_attr rdoyn_attr_y_n = {1, 0, nullptr, nullptr, 0};
+constexpr rdoyn_attr rdoyn_attr_i_c = {0, 1, "inch", "cm", 0};
+constexpr rdoyn_attr rdoyn_attr_a_s = {0, 1, "ALL", "SET", 0};
+
+namespace {
+
+// The twelve cell layouts differ only in width, error flag and refresh pair.
+constexpr mtbl_attr cell(int32_t width, int32_t show_error, int16_t refresh_kind,
+                         int16_t refresh_step) {
+    return {width, "#FFE4C4", "#000000", "middle", "center", "center", {},
+            {1, 0, 0}, show_error, refresh_kind, refresh_step, {}};
+}
+
+}  // namespace
+
+constexpr mtbl_attr mtbl_attr_default_1 = cell(52, 1, 0, 0);
+constexpr mtbl_attr mtbl_attr_default_2 = cell(90, 1, 0, 0);
+constexpr mtbl_attr mtbl_attr_default_img = cell(70, 1, 0, 0);
+constexpr mtbl_attr mtbl_attr_no_perror_1 = cell(52, 0, 0, 0);
+constexpr mtbl_attr mtbl_attr_no_perror_img = cell(70, 0, 0, 0);
+constexpr mtbl_attr mtbl_attr_no_perror_2 = cell(90, 0, 0, 0);
+constexpr mtbl_attr mtbl_attr_refresh1 = cell(70, 0, 1, 1);
+constexpr mtbl_attr mtbl_attr_refresh2 = cell(70, 0, 1, 2);
+constexpr mtbl_attr mtbl_attr_refresh3 = cell(70, 0, 1, 3);
+constexpr mtbl_attr mtbl_attr_refresh2_1 = cell(70, 0, 2, 1);
+constexpr mtbl_attr mtbl_attr_refresh2_2 = cell(70, 0, 2, 2);
+constexpr mtbl_attr mtbl_attr_refresh2_3 = cell(70, 0, 2, 3);
+
+constexpr tbl_opt tbl_opt_default = {{0, 0, 0, 0, 0}, 12};
+constexpr js_opt js_opt_clr = {0, 0, {0, 0, 0, 0}};
+constexpr js_opt js_opt_default_1 = {0, 1, {0, 0, 0, 0}};
+
+char mac_title[MAC_TITLE_SIZE];
+js_opt lib_fp_js_opt;
+
+namespace {
+
+// 1 arms the text/plain header for the next show_debinfo or show_text.
+int is_show_debinfo_first = 0;
+
+// `frame` is "" for the page itself or "parent." for the parent frame. puts
+// adds the last line feed: the header line ends in CR LF, and a further
+// CR LF ends the header block.
+void write_redirect(const char* frame, const char* target) {
+    std::puts("content-type: text/html\r\n\r");
+    std::puts("<html>");
+    std::printf("<body onload='javascript:%slocation.href=\"%s\";'>\n", frame, target);
+    std::printf("</body></html>");
+}
+
+int show_vtext(const char* format, va_list args) {
+    if (is_show_debinfo_first == 1) {
+        std::puts("content-type: text/plain\r\n\r");
+        is_show_debinfo_first = 0;
+    }
+    return std::vprintf(format, args);
+}
+
+}  // namespace
+
+void cgi_redirect(const char* target) {
+    write_redirect("", target);
+}
+
+void cgi_parent_redirect(const char* target) {
+    write_redirect("parent.", target);
+}
+
+void show_debinfo_init() {
+    is_show_debinfo_first = 1;
+}
+
+int show_debinfo(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int written = show_vtext(format, args);
+    va_end(args);
+    return written;
+}
+
+int show_text(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int written = show_vtext(format, args);
+    va_end(args);
+    return written;
+}

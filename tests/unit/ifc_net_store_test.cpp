@@ -2,11 +2,13 @@
 // created from the defaults when missing or short, saved after every write.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 
 #include <string>
+#include <vector>
 
 #include "ifc_net.h"
-#include "scratch_dir.h"
+#include "other_user_scratch.h"
 #include "settings_image.h"
 
 namespace {
@@ -29,12 +31,30 @@ std::string default_image() {
 
 const char* const kNames[] = {"Tot", "Twt", "STAT_1", "STAT_2", "V", "S1", "S2", "S3", "S4"};
 
-ino_t inode_of(const char* path) {
+// Modification time in seconds, 0 when the file is absent.
+time_t mtime_of(const char* path) {
     struct stat st {};
-    return stat(path, &st) == 0 ? st.st_ino : 0;
+    return stat(path, &st) == 0 ? st.st_mtime : 0;
 }
 
-class IfcStore : public ScratchDir {};
+class IfcStore : public OtherUserScratch {
+protected:
+    // In a child, as another user: read Tot colour 1 (result, value), write
+    // 77 to it (result), read it again (result, value).
+    std::vector<int> read_write_read() {
+        const settings_image::ChildResult r = as_other_user([](std::vector<int>& v) {
+            int out = -1;
+            v.push_back(Ifc_SetRead("Tot", &out, 1));
+            v.push_back(out);
+            v.push_back(Ifc_SetWrite("Tot", 77, 1));
+            out = -1;
+            v.push_back(Ifc_SetRead("Tot", &out, 1));
+            v.push_back(out);
+        });
+        EXPECT_TRUE(r.exited) << "ended by signal " << r.signal;
+        return r.values;
+    }
+};
 
 }  // namespace
 
@@ -78,9 +98,10 @@ TEST_F(IfcStore, WritesAreSavedAndOutOfBoundsValuesKept) {
 TEST_F(IfcStore, WriteToMissingNameRewritesTheFileUnchanged) {
     int out = 0;
     ASSERT_EQ(Ifc_SetRead("Tot", &out, 1), 0);
-    const ino_t before = inode_of("ifc_set.set");
+    const timeval long_ago[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(utimes("ifc_set.set", long_ago), 0);
     EXPECT_EQ(Ifc_SetWrite("tot", 1, 1), -1);
-    EXPECT_NE(inode_of("ifc_set.set"), before);  // a save replaces the file
+    EXPECT_GT(mtime_of("ifc_set.set"), 1000);  // saved again
     EXPECT_EQ(read_file("ifc_set.set"), default_image());
 }
 
@@ -130,4 +151,41 @@ TEST_F(IfcStore, AllZeroFileIsAnEmptyTableNeverReplaced) {
     }
     EXPECT_EQ(out, 31);
     EXPECT_EQ(read_file("ifc_set.set"), zeros);
+}
+
+// A file that cannot be written: reads answer from it, a write reports
+// success but the next access loads the old value again.
+TEST_F(IfcStore, ReadOnlyFileAnswersReadsAndLosesWrites) {
+    std::string image = default_image();
+    image[value_offset(0, 1)] = 55;
+    write_file("ifc_set.set", image);
+    give("ifc_set.set", 0444);
+    const std::vector<int> r = read_write_read();
+    EXPECT_EQ(r, (std::vector<int>{0, 55, 0, 0, 55}));
+    EXPECT_EQ(read_file("ifc_set.set"), image);
+    EXPECT_FALSE(std::filesystem::exists("ifc_set.set.tmp"));
+}
+
+// A directory that cannot be written and no file: reads answer from the
+// defaults, a written value is gone at the next access, nothing is created.
+TEST_F(IfcStore, UnwritableDirectoryAnswersDefaultsAndLosesWrites) {
+    ASSERT_EQ(chmod(".", 0555), 0);
+    const std::vector<int> r = read_write_read();
+    ASSERT_EQ(chmod(".", 0755), 0);
+    EXPECT_EQ(r, (std::vector<int>{0, 90, 0, 0, 90}));
+    EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+// A writable file in a directory that cannot be written is still saved, in
+// place.
+TEST_F(IfcStore, UnwritableDirectoryWithWritableFileKeepsWrites) {
+    write_file("ifc_set.set", default_image());
+    give("ifc_set.set", 0644);
+    ASSERT_EQ(chmod(".", 0555), 0);
+    const std::vector<int> r = read_write_read();
+    ASSERT_EQ(chmod(".", 0755), 0);
+    EXPECT_EQ(r, (std::vector<int>{0, 90, 0, 0, 77}));
+    std::string expected = default_image();
+    expected[value_offset(0, 1)] = 77;
+    EXPECT_EQ(read_file("ifc_set.set"), expected);
 }

@@ -1,6 +1,15 @@
 // The valve settings store: "valve_fp.set" with its 111 default records.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -143,4 +152,78 @@ TEST_F(VfpStore, LongFileIsUsedAndCutAtTheNextWrite) {
     EXPECT_EQ(VfpWrite("VAL_pin_open", 72, 5), 0);
     image[value_offset(0, 5)] = 72;
     EXPECT_EQ(read_file("valve_fp.set"), image);
+}
+
+// Under a file-size limit too small for the table, a write reports success,
+// the save fails without killing the process, and the file keeps the
+// previous image, so the next access loads the old value.
+TEST_F(VfpStore, SaveBeyondTheFileSizeLimitKeepsThePreviousFile) {
+    ASSERT_EQ(VfpWrite("VAL_main_on", 123, 2), 0);
+    const std::string before = read_file("valve_fp.set");
+    const settings_image::ChildResult r = settings_image::run_child([](std::vector<int>& v) {
+        const rlimit limit{4096, 4096};
+        v.push_back(setrlimit(RLIMIT_FSIZE, &limit));
+        v.push_back(VfpWrite("VAL_main_on", 456, 2));
+        int out = -1;
+        v.push_back(VfpRead("VAL_main_on", &out, 2));
+        v.push_back(out);
+    });
+    ASSERT_TRUE(r.exited) << "ended by signal " << r.signal;
+    EXPECT_EQ(r.values, (std::vector<int>{0, 0, 0, 123}));
+    EXPECT_EQ(read_file("valve_fp.set"), before);
+    EXPECT_FALSE(std::filesystem::exists("valve_fp.set.tmp"));
+}
+
+// A child counts VAL_main_on colour 2 up by one per write, as fast as it can,
+// and is killed with SIGKILL after a random delay, again and again. After
+// every kill the file is a whole table: the defaults with a value no lower
+// than after the previous kill (a finished save is never undone). At most
+// one stray temporary file is left, and the next save reuses it.
+TEST_F(VfpStore, KilledWhileSavingNeverLeavesAWrongSizedFile) {
+    using namespace std::chrono;
+    int value = 0;
+    ASSERT_EQ(VfpRead("VAL_main_on", &value, 2), 0);
+    const std::string defaults = default_image();
+    const size_t offset = value_offset(7, 2);
+
+    std::mt19937 rng(9001);
+    std::uniform_int_distribution<int> delay_us(0, 8000);
+    const auto deadline = steady_clock::now() + seconds(10);
+    int kills = 0;
+    int stray = 0;
+    for (; kills < 200 && steady_clock::now() < deadline; ++kills) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (;;) {
+                int v = 0;
+                VfpRead("VAL_main_on", &v, 2);
+                VfpWrite("VAL_main_on", v + 1, 2);
+            }
+        }
+        usleep(static_cast<useconds_t>(delay_us(rng)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+
+        const std::string file = read_file("valve_fp.set");
+        ASSERT_EQ(file.size(), 8960u) << "after kill " << kills;
+        const int now = settings_image::word_at(file, offset);
+        ASSERT_GE(now, value) << "after kill " << kills;
+        value = now;
+        std::string expected = defaults;
+        expected.replace(offset, 4, file.substr(offset, 4));
+        ASSERT_EQ(file, expected) << "after kill " << kills;
+        if (std::filesystem::exists("valve_fp.set.tmp")) ++stray;
+    }
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(".")) {
+        EXPECT_TRUE(e.path().filename() == "valve_fp.set" ||
+                    e.path().filename() == "valve_fp.set.tmp")
+            << e.path();
+        ++entries;
+    }
+    EXPECT_LE(entries, 2);
+    std::printf("%d kills, %d saves completed, %d left a temporary file\n", kills, value - 90,
+                stray);
 }
