@@ -220,7 +220,7 @@ struct options {
     std::vector<std::string> args;  // command and its operands
 };
 
-struct command_spec {
+struct subcommand {
     const char* name;
     const char* help;
     std::vector<int> allowed;   // options besides --help
@@ -228,13 +228,13 @@ struct command_spec {
     int max_args;
 };
 
-const std::vector<command_spec>& command_specs() {
+const std::vector<subcommand>& subcommands() {
     static const std::vector<int> net{OPT_HOST, OPT_PORT, OPT_TIMEOUT};
     auto with = [](std::vector<int> extra) {
         extra.insert(extra.end(), net.begin(), net.end());
         return extra;
     };
-    static const std::vector<command_spec> specs{
+    static const std::vector<subcommand> table{
         {"get", GET_HELP, with({OPT_JSON}), 1, 1},
         {"put", PUT_HELP, with({OPT_FORCE}), 2, 2},
         {"ping", PING_HELP, with({}), 0, 0},
@@ -245,12 +245,12 @@ const std::vector<command_spec>& command_specs() {
         {"file", FILE_HELP, {OPT_JSON, OPT_TABLE}, 1, 1},
         {"help", HELP_HELP, {}, 0, 1},
     };
-    return specs;
+    return table;
 }
 
-const command_spec* find_spec(std::string_view name) {
-    for (const auto& spec : command_specs()) {
-        if (name == spec.name) return &spec;
+const subcommand* find_subcommand(std::string_view name) {
+    for (const auto& sub : subcommands()) {
+        if (name == sub.name) return &sub;
     }
     return nullptr;
 }
@@ -680,38 +680,38 @@ int run(int argc, char** argv, const streams& io) {
         }
         return usage_error(io, "no command given");
     }
-    const command_spec* spec = find_spec(opts.args[0]);
-    if (spec == nullptr) return usage_error(io, "unknown command " + opts.args[0]);
+    const subcommand* sub = find_subcommand(opts.args[0]);
+    if (sub == nullptr) return usage_error(io, "unknown command " + opts.args[0]);
     if (opts.help) {
-        write(io.out, spec->help);
+        write(io.out, sub->help);
         return EXIT_OK;
     }
-    if (std::string_view(spec->name) == "help") {
+    if (std::string_view(sub->name) == "help") {
         if (opts.args.size() == 1) {
             write(io.out, TOOL_HELP);
             return EXIT_OK;
         }
-        const command_spec* about = find_spec(opts.args[1]);
+        const subcommand* about = find_subcommand(opts.args[1]);
         if (about == nullptr) return usage_error(io, "unknown command " + opts.args[1]);
         write(io.out, about->help);
         return EXIT_OK;
     }
     for (const int id : opts.given) {
         bool allowed = false;
-        for (const int ok : spec->allowed) allowed = allowed || ok == id;
+        for (const int ok : sub->allowed) allowed = allowed || ok == id;
         if (!allowed) {
-            return usage_error(io, std::string(spec->name) + " takes no --" + option_name(id));
+            return usage_error(io, std::string(sub->name) + " takes no --" + option_name(id));
         }
     }
     const int operands = static_cast<int>(opts.args.size()) - 1;
-    if (operands < spec->min_args || operands > spec->max_args) {
-        write(io.err, std::string("ifcctl: wrong number of arguments for ") + spec->name + "\n");
-        write(io.err, spec->help);
+    if (operands < sub->min_args || operands > sub->max_args) {
+        write(io.err, std::string("ifcctl: wrong number of arguments for ") + sub->name + "\n");
+        write(io.err, sub->help);
         return EXIT_USAGE;
     }
     const bool colour = opts.colour == "always" || (opts.colour == "auto" && io.colour);
     const target t{opts.host, opts.port, opts.timeout};
-    const std::string command = spec->name;
+    const std::string command = sub->name;
     if (command == "get") return cmd_get(io, opts, t);
     if (command == "put") return cmd_put(io, opts, t);
     if (command == "ping") return cmd_ping(io, t);
