@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "ifc_client.h"
-#include "real_server.h"
+#include "server_process.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -49,7 +49,7 @@ protected:
 
     ifc::Connection connect(int timeout_ms = 5000) {
         ifc::Connection c;
-        EXPECT_EQ(ifc::connect_to(c, "127.0.0.1", RealServer::kPort, timeout_ms), ifc::Result::ok);
+        EXPECT_EQ(ifc::connect_to(c, "127.0.0.1", ServerProcess::kPort, timeout_ms), ifc::Result::ok);
         return c;
     }
     std::string get(const std::string& name) {
@@ -79,7 +79,7 @@ protected:
     }
     void expect_alive() {
         EXPECT_TRUE(server_.running()) << "the server ended: "
-                                       << RealServer::describe(server_.status());
+                                       << ServerProcess::describe(server_.status());
     }
     // The working directory, and the files in it, handed to the server's
     // user (nobody when we are root) with the given modes.
@@ -88,22 +88,22 @@ protected:
         for (const std::string& f : {kIfcFile, kValveFile}) {
             if (access(f.c_str(), F_OK) != 0) continue;
             if (root) {
-                ASSERT_EQ(chown(f.c_str(), RealServer::kNobody, RealServer::kNobody), 0);
+                ASSERT_EQ(chown(f.c_str(), ServerProcess::kNobody, ServerProcess::kNobody), 0);
             }
             ASSERT_EQ(chmod(f.c_str(), file_mode), 0);
         }
         if (root) {
-            ASSERT_EQ(chown(".", RealServer::kNobody, RealServer::kNobody), 0);
+            ASSERT_EQ(chown(".", ServerProcess::kNobody, ServerProcess::kNobody), 0);
         }
         ASSERT_EQ(chmod(".", dir_mode), 0);
     }
-    RealServerOptions as_other_user() const {
-        RealServerOptions options;
+    ServerProcessOptions as_other_user() const {
+        ServerProcessOptions options;
         options.as_nobody = geteuid() == 0;
         return options;
     }
 
-    RealServer server_;
+    ServerProcess server_;
 };
 
 // Under a file-size limit below the valve file's 8,960 bytes: the interface
@@ -111,7 +111,7 @@ protected:
 // the server answers the valve commands from the defaults without dying of
 // SIGXFSZ or leaving a short file behind.
 TEST_F(FailingDisk, FileSizeLimitBelowTheValveFile) {
-    RealServerOptions options;
+    ServerProcessOptions options;
     options.file_size_limit = 4096;
     ASSERT_TRUE(server_.start(dir_, options));
 
@@ -134,7 +134,7 @@ TEST_F(FailingDisk, FileSizeLimitBelowTheValveFile) {
 // file is written. Its console lines are lost; the server is not.
 TEST_F(FailingDisk, FileSizeLimitReachedByTheConsole) {
     make_changed_files();
-    RealServerOptions options;
+    ServerProcessOptions options;
     options.file_size_limit = 2048;
     options.stdout_path = (dir_ / "console.out").string();
     ASSERT_TRUE(server_.start(dir_, options));
@@ -264,7 +264,7 @@ TEST_F(FailingDisk, KilledAtRandomMomentsDuringAStormOfChanges) {
         });
         for (bool up = true; up;) {
             ifc::Connection c;
-            if (ifc::connect_to(c, "127.0.0.1", RealServer::kPort, 2000) != ifc::Result::ok) break;
+            if (ifc::connect_to(c, "127.0.0.1", ServerProcess::kPort, 2000) != ifc::Result::ok) break;
             for (int i = 0; i < 20 && up; ++i) {
                 const int n = pick(1, 6);
                 std::string name, payload;
@@ -291,7 +291,7 @@ TEST_F(FailingDisk, KilledAtRandomMomentsDuringAStormOfChanges) {
         killer.join();
         const int status = server_.kill();
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
-            << "the server ended before the kill: " << RealServer::describe(status);
+            << "the server ended before the kill: " << ServerProcess::describe(status);
         ++kills;
 
         const std::string ifc_after = read_file(kIfcFile);

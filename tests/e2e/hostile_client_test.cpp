@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "ifc_client.h"
-#include "real_server.h"
+#include "server_process.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -125,7 +125,7 @@ protected:
                           std::chrono::system_clock::now().time_since_epoch().count());
         std::printf("hostile clients: seed %u (set TCP9001_SEED to replay)\n", seed_);
         rng_.seed(seed_);
-        RealServerOptions options;
+        ServerProcessOptions options;
         options.stdout_path = (dir_ / "console.out").string();
         options.stderr_path = (dir_ / "console.err").string();
         ASSERT_TRUE(server_.start(dir_, options));
@@ -155,7 +155,7 @@ protected:
 
     ifc::Connection connect() {
         ifc::Connection c;
-        const ifc::Result r = ifc::connect_to(c, "127.0.0.1", RealServer::kPort, kTimeoutMs);
+        const ifc::Result r = ifc::connect_to(c, "127.0.0.1", ServerProcess::kPort, kTimeoutMs);
         EXPECT_EQ(r, ifc::Result::ok) << "connect, after " << hostile_ << " hostile inputs";
         return c;
     }
@@ -192,7 +192,7 @@ protected:
 
     unsigned seed_ = 0;
     std::mt19937 rng_;
-    RealServer server_;
+    ServerProcess server_;
     Model model_;
     int hostile_ = 0;
     int valid_ = 0;
@@ -553,7 +553,7 @@ TEST_F(HostileClients, ServerSurvivesAndKeepsEveryValidChange) {
         if (round % 10 == 0) check_one(c);
         ifc::disconnect(c);
         ASSERT_TRUE(server_.running())
-            << "the server died: " << RealServer::describe(server_.status()) << " (seed " << seed_
+            << "the server died: " << ServerProcess::describe(server_.status()) << " (seed " << seed_
             << ")";
     }
 
@@ -568,7 +568,7 @@ TEST_F(HostileClients, ServerSurvivesAndKeepsEveryValidChange) {
     }
     ifc::disconnect(c);
     check_files();
-    EXPECT_TRUE(server_.running()) << RealServer::describe(server_.status());
+    EXPECT_TRUE(server_.running()) << ServerProcess::describe(server_.status());
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

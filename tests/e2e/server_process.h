@@ -1,4 +1,4 @@
-// RealServer: the server executable run as a child process on port 9001.
+// ServerProcess: the server executable run as a child process on port 9001.
 //
 // start() checks that nobody listens on port 9001 (a clear failure if
 // somebody does), forks, and in the child changes into the given working
@@ -39,7 +39,7 @@
 #error "TCP9001_EXE must name the server executable"
 #endif
 
-struct RealServerOptions {
+struct ServerProcessOptions {
     // RLIMIT_FSIZE in bytes for the server, or 0 for none.
     rlim_t file_size_limit = 0;
     // Run as user and group nobody (65534).
@@ -49,15 +49,15 @@ struct RealServerOptions {
     std::string stderr_path;
 };
 
-class RealServer {
+class ServerProcess {
 public:
     static constexpr int kPort = 9001;
     static constexpr uid_t kNobody = 65534;
 
-    RealServer() = default;
-    RealServer(const RealServer&) = delete;
-    RealServer& operator=(const RealServer&) = delete;
-    ~RealServer() { kill(); }
+    ServerProcess() = default;
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+    ~ServerProcess() { kill(); }
 
     // True when a listener could be bound to port 9001 right now (with the
     // address reuse the server uses, so connections in TIME_WAIT don't count).
@@ -77,7 +77,7 @@ public:
 
     // Starts the server in `dir`. Fails the test (and returns false) when the
     // port is taken or the server does not come up within 10 seconds.
-    bool start(const std::filesystem::path& dir, const RealServerOptions& options = {}) {
+    bool start(const std::filesystem::path& dir, const ServerProcessOptions& options = {}) {
         kill();
         if (!port_free()) {
             ADD_FAILURE() << "port " << kPort
@@ -144,7 +144,7 @@ public:
 
 private:
     [[noreturn]] static void exec_child(const std::filesystem::path& dir,
-                                        const RealServerOptions& options) {
+                                        const ServerProcessOptions& options) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         auto redirect = [](const std::string& path, int target) {
             const int fd = path.empty() ? open("/dev/null", O_WRONLY)
