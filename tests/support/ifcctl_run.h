@@ -50,7 +50,8 @@ inline tool_result run_tool(std::vector<std::string> args, std::string_view inpu
     std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), in);
+    // An empty view's data() may be null, which fwrite must not get.
+    if (!input.empty()) std::fwrite(input.data(), 1, input.size(), in);
     std::rewind(in);
     args.insert(args.begin(), "ifcctl");
     std::vector<char*> argv;
