@@ -39,8 +39,7 @@ void put_file(const char* name, const uint8_t* data, size_t size) {
 // Exact-size images are the interesting case (anything else is replaced by
 // the defaults), so a short input is stretched to the table size with zeros
 // when bit 2 of the first byte asks for it.
-void put_image(const char* name, const uint8_t* data, size_t size, size_t table_size,
-               bool pad) {
+void put_image(const char* name, const uint8_t* data, size_t size, size_t table_size, bool pad) {
     static uint8_t padded[VALVE_SIZE];
     if (pad && size < table_size) {
         std::memset(padded, 0, table_size);

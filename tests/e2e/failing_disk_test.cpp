@@ -7,10 +7,9 @@
 // the wrong size, and never fall back to the defaults while a whole earlier
 // file existed. Root ignores file modes, so when the tests run as root the
 // server of the permission cases runs as user nobody.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -24,8 +23,8 @@
 #include <vector>
 
 #include "ifc_client.h"
-#include "server_process.h"
 #include "scratch_dir.h"
+#include "server_process.h"
 
 namespace {
 
@@ -49,7 +48,8 @@ protected:
 
     ifc::Connection connect(int timeout_ms = 5000) {
         ifc::Connection c;
-        EXPECT_EQ(ifc::connect_to(c, "127.0.0.1", ServerProcess::kPort, timeout_ms), ifc::Result::ok);
+        EXPECT_EQ(ifc::connect_to(c, "127.0.0.1", ServerProcess::kPort, timeout_ms),
+                  ifc::Result::ok);
         return c;
     }
     std::string get(const std::string& name) {
@@ -78,8 +78,8 @@ protected:
         ASSERT_EQ(read_file(kValveFile).size(), kValveSize);
     }
     void expect_alive() {
-        EXPECT_TRUE(server_.running()) << "the server ended: "
-                                       << ServerProcess::describe(server_.status());
+        EXPECT_TRUE(server_.running())
+            << "the server ended: " << ServerProcess::describe(server_.status());
     }
     // The working directory, and the files in it, handed to the server's
     // user (nobody when we are root) with the given modes.
@@ -239,8 +239,8 @@ TEST_F(FailingDisk, KilledAtRandomMomentsDuringAStormOfChanges) {
     make_changed_files();
     std::string ifc_image = read_file(kIfcFile);
     std::string valve_image = read_file(kValveFile);
-    const std::vector<std::string> keys = {"main_on", "main_off", "tandem_on", "sub3_on",
-                                           "sub12_off", "pin_on", "stretch_off"};
+    const std::vector<std::string> keys = {"main_on",   "main_off", "tandem_on",  "sub3_on",
+                                           "sub12_off", "pin_on",   "stretch_off"};
     int kills = 0;
     int value = 1000;  // every stored value is new: above any default
 
@@ -251,9 +251,9 @@ TEST_F(FailingDisk, KilledAtRandomMomentsDuringAStormOfChanges) {
         const size_t tw1 = image_value_offset(ifc_image, "Twt", 1);
         ASSERT_NE(to1, std::string::npos);
         ASSERT_NE(tw1, std::string::npos);
-        EXPECT_EQ(get("IFC_get_Tot_Twt_1"), "to:" + std::to_string(image_word(ifc_image, to1)) +
-                                                " tw:" + std::to_string(image_word(ifc_image, tw1)) +
-                                                " ");
+        EXPECT_EQ(get("IFC_get_Tot_Twt_1"),
+                  "to:" + std::to_string(image_word(ifc_image, to1)) +
+                      " tw:" + std::to_string(image_word(ifc_image, tw1)) + " ");
 
         Storm ifc_storm, valve_storm;
         const pid_t pid = server_.pid();
@@ -264,7 +264,8 @@ TEST_F(FailingDisk, KilledAtRandomMomentsDuringAStormOfChanges) {
         });
         for (bool up = true; up;) {
             ifc::Connection c;
-            if (ifc::connect_to(c, "127.0.0.1", ServerProcess::kPort, 2000) != ifc::Result::ok) break;
+            if (ifc::connect_to(c, "127.0.0.1", ServerProcess::kPort, 2000) != ifc::Result::ok)
+                break;
             for (int i = 0; i < 20 && up; ++i) {
                 const int n = pick(1, 6);
                 std::string name, payload;
@@ -280,7 +281,8 @@ TEST_F(FailingDisk, KilledAtRandomMomentsDuringAStormOfChanges) {
                         const std::string& key = keys[static_cast<size_t>(pick(0, 6))];
                         const std::string record = key == "pin_on" ? "VAL_pin_open" : "VAL_" + key;
                         payload += key + ":" + std::to_string(value) + " ";
-                        valve_storm.written[image_value_offset(valve_image, record, n)].insert(value);
+                        valve_storm.written[image_value_offset(valve_image, record, n)].insert(
+                            value);
                         ++value;
                     }
                 }
@@ -301,8 +303,8 @@ TEST_F(FailingDisk, KilledAtRandomMomentsDuringAStormOfChanges) {
         ifc_image = ifc_after;
         valve_image = valve_after;
     }
-    std::printf("failing disks: %d kills survived, %d values sent, seed %u\n", kills,
-                value - 1000, seed);
+    std::printf("failing disks: %d kills survived, %d values sent, seed %u\n", kills, value - 1000,
+                seed);
     RecordProperty("kills_survived", kills);
 }
 

@@ -5,18 +5,18 @@
 // works): garbled headers, wrong verbs, unknown names, oversize, negative
 // and overflowing PUT lengths, truncated headers and bodies, clients that
 // vanish during a GET reply or a PUT body, tokens other than "NEXT", junk
-// bodies, and two clients that stall. Interleaved with them, valid changes
-// whose effect is kept in a model. At the end the server must be alive,
-// answer every GET exactly as the model says, and the settings files must
-// hold every valid change. Truncated and abandoned bodies carry the poison
-// value 12345, which no valid change uses: a body dispatched although it
-// never arrived whole shows up in the final comparison.
+// bodies, floods of PINGs, headers in pieces, and two clients that stall.
+// Interleaved with them, valid changes whose effect is kept in a model. At
+// the end the server must be alive, answer every GET exactly as the model
+// says, and the settings files must hold every valid change. Truncated and
+// abandoned bodies carry the poison value 12345, which no valid change uses:
+// a body dispatched although it never arrived whole shows up in the final
+// comparison.
 //
 // The random generator is seeded from TCP9001_SEED when set, else from the
 // clock; the seed is printed so that a failure can be replayed.
-#include <sys/socket.h>
-
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
@@ -28,20 +28,20 @@
 #include <vector>
 
 #include "ifc_client.h"
-#include "server_process.h"
 #include "scratch_dir.h"
+#include "server_process.h"
 
 namespace {
 
 constexpr int kPoison = 12345;
-constexpr int kRounds = 300;            // valid changes
-constexpr int kHostilePerRound = 10;    // hostile inputs between two of them
-constexpr int kTimeoutMs = 8000;        // more than the server's 5-second waits
+constexpr int kRounds = 300;          // valid changes
+constexpr int kHostilePerRound = 10;  // hostile inputs between two of them
+constexpr int kTimeoutMs = 8000;      // more than the server's 5-second waits
 
 constexpr std::array<const char*, 25> kSwitches = {
-    "pin",    "abs",    "main",   "tandem", "stretch", "sub1",  "sub2",  "sub3",  "sub4",
-    "sub5",   "sub6",   "sub7",   "sub8",   "sub9",    "sub10", "sub11", "sub12", "sub13",
-    "sub14",  "sub15",  "sub16",  "sub17",  "sub18",   "sub19", "sub20"};
+    "pin",   "abs",   "main",  "tandem", "stretch", "sub1",  "sub2",  "sub3",  "sub4",
+    "sub5",  "sub6",  "sub7",  "sub8",   "sub9",    "sub10", "sub11", "sub12", "sub13",
+    "sub14", "sub15", "sub16", "sub17",  "sub18",   "sub19", "sub20"};
 // Record and colour of each switch in "ifc_set.set".
 struct Slot {
     const char* record;
@@ -294,11 +294,21 @@ void HostileClients::valid_change(ifc::Connection& c) {
 void HostileClients::check_one(ifc::Connection& c) {
     const int n = pick(1, 6);
     switch (pick(0, 4)) {
-        case 0: expect_get(c, "IFC_get_select_item", model_.select_item_reply()); break;
-        case 1: expect_get(c, "IFC_get_stat", model_.stat_reply()); break;
-        case 2: expect_get(c, "IFC_get_Tot_Twt_" + std::to_string(n), model_.target_reply(n)); break;
-        case 3: expect_get(c, "IFC_get_hst_select", model_.hst_select_reply()); break;
-        default: expect_get(c, "IFC_get_on_off_" + std::to_string(n), model_.on_off_reply(n)); break;
+        case 0:
+            expect_get(c, "IFC_get_select_item", model_.select_item_reply());
+            break;
+        case 1:
+            expect_get(c, "IFC_get_stat", model_.stat_reply());
+            break;
+        case 2:
+            expect_get(c, "IFC_get_Tot_Twt_" + std::to_string(n), model_.target_reply(n));
+            break;
+        case 3:
+            expect_get(c, "IFC_get_hst_select", model_.hst_select_reply());
+            break;
+        default:
+            expect_get(c, "IFC_get_on_off_" + std::to_string(n), model_.on_off_reply(n));
+            break;
     }
 }
 
@@ -307,7 +317,8 @@ void HostileClients::hostile(int kind) {
     ifc::Connection c = connect();
     if (!c.is_open()) return;
     const std::string poison_body =
-        "IFC_set_to_tw_" + std::to_string(pick(1, 6)) + '\0' + "to:12345 tw:12345";
+        "IFC_set_to_tw_" + std::to_string(pick(1, 6)) + '\0' + "to:" + std::to_string(kPoison) +
+        " tw:" + std::to_string(kPoison);
     switch (kind) {
         case 0: {  // a garbled header: 23 random bytes that begin with no verb
             std::string h;
@@ -320,17 +331,19 @@ void HostileClients::hostile(int kind) {
         }
         case 1: {  // a wrong verb
             static const std::vector<std::string> verbs = {
-                "get", "put", "Get", "pUT", "ping", "disconnect", "POST", "HEAD", "DELETE",
-                "GE", "PU", "PIN", "DISCONNEC", " GET", "\tPUT", "\x00GET", "XPUT", "OPTIONS"};
+                "get",       "put",  "Get",    "pUT",     "ping", "disconnect",
+                "POST",      "HEAD", "DELETE", "GE",      "PU",   "PIN",
+                "DISCONNEC", " GET", "\tPUT",  "\x00GET", "XPUT", "OPTIONS"};
             const std::string& verb = verbs[pick(0, static_cast<int>(verbs.size()) - 1)];
             ifc::send_raw(c, ifc::header(verb, "IFC_get_stat", ' '));
             expect_closed(c, "wrong verb");
             break;
         }
         case 2: {  // GET of a name that is no command: length -1, then closed
-            static const std::vector<std::string> names = {
-                "ifc_get_stat", "IFC_get_stat2", "IFC_set_stat", "IFC_get_on_off_7",
-                "IFC_get_on_off_0", "", "IFC_get_Tot_Twt_", "IFC_GET_STAT"};
+            static const std::vector<std::string> names = {"ifc_get_stat",     "IFC_get_stat2",
+                                                           "IFC_set_stat",     "IFC_get_on_off_7",
+                                                           "IFC_get_on_off_0", "",
+                                                           "IFC_get_Tot_Twt_", "IFC_GET_STAT"};
             std::string h;
             if (chance(30)) {
                 h = "GET" + std::string("IFC_get_stat") + std::string(8, '\0');  // NUL fill
@@ -346,9 +359,10 @@ void HostileClients::hostile(int kind) {
         }
         case 3: {  // oversize, negative, overflowing lengths: "ERR!", connection stays
             static const std::vector<std::string> lengths = {
-                "256001", "-1", "4294967297", "99999999999999999999", "2147483648",
-                "-2147483648", "-2147483649", "+256001", " -5", "4294967296", "18446744073709551617",
-                "0256001", "1000000"};
+                "256001",     "-1",          "4294967297",           "99999999999999999999",
+                "2147483648", "-2147483648", "-2147483649",          "+256001",
+                " -5",        "4294967296",  "18446744073709551617", "0256001",
+                "1000000"};
             ifc::send_raw(c, put_header(lengths[pick(0, static_cast<int>(lengths.size()) - 1)]));
             expect_bytes(c, "ERR!", "bad length");
             EXPECT_EQ(ifc::ping(c), ifc::Result::ok);
@@ -411,10 +425,10 @@ void HostileClients::hostile(int kind) {
         }
         case 9: {  // a token other than "NEXT" during a GET reply
             static const std::vector<std::string> tokens = {
-                "next", "NEXt", "NEX", "DONE", "FIN!", std::string(4, '\0'), "NEX\n", " NEX",
-                "ERR!", "PING"};
-            std::string token = chance(20) ? random_bytes(4)
-                                           : tokens[pick(0, static_cast<int>(tokens.size()) - 1)];
+                "next",  "NEXt", "NEX",  "DONE", "FIN!", std::string(4, '\0'),
+                "NEX\n", " NEX", "ERR!", "PING"};
+            std::string token =
+                chance(20) ? random_bytes(4) : tokens[pick(0, static_cast<int>(tokens.size()) - 1)];
             if (token == "NEXT") token = "NEXt";
             ifc::send_raw(c, get_header("IFC_get_select_item"));
             std::string len;
@@ -424,12 +438,32 @@ void HostileClients::hostile(int kind) {
             expect_closed(c, "wrong token");
             break;
         }
+        case 10: {  // a flood of PINGs, then a header that arrives in pieces
+            std::string pings;
+            for (int i = pick(1, 60); i > 0; --i) pings += ifc::header("PING", random_bytes(19));
+            ifc::send_raw(c, pings);
+            const std::string h = get_header("IFC_get_stat");
+            const size_t cut1 = static_cast<size_t>(pick(1, 11)),
+                         cut2 = static_cast<size_t>(pick(12, 22));
+            ifc::send_raw(c, h.substr(0, cut1));
+            ifc::send_raw(c, h.substr(cut1, cut2 - cut1));
+            ifc::send_raw(c, h.substr(cut2));
+            const std::string reply = model_.stat_reply();
+            char len[16];
+            std::snprintf(len, sizeof len, "LEN%010zu", reply.size());
+            expect_bytes(c, len, "header in pieces");
+            ifc::send_raw(c, "NEXT");
+            expect_bytes(c, reply, "header in pieces");
+            ifc::disconnect(c);
+            break;
+        }
         default: {  // a junk body that changes nothing; "FIN", connection stays
             std::string body;
             switch (pick(0, 4)) {
                 case 0: {  // no NUL at all
                     body = random_bytes(static_cast<size_t>(pick(1, 3000)));
-                    for (char& ch : body) if (ch == '\0') ch = 'x';
+                    for (char& ch : body)
+                        if (ch == '\0') ch = 'x';
                     break;
                 }
                 case 1:  // an unknown name, or a known one in another case
@@ -451,8 +485,8 @@ void HostileClients::hostile(int kind) {
                 }
                 default: {  // changing commands with a payload that holds no change
                     static const std::vector<std::string> changers = {
-                        "IFC_set_select_item", "IFC_set_stat", "IFC_set_to_tw_1",
-                        "IFC_set_to_tw_6", "IFC_set_on_off_3"};
+                        "IFC_set_select_item", "IFC_set_stat", "IFC_set_to_tw_1", "IFC_set_to_tw_6",
+                        "IFC_set_on_off_3"};
                     body = changers[pick(0, 4)] + '\0' +
                            colon_free_text(static_cast<size_t>(pick(0, 1500)));
                     break;
@@ -492,7 +526,8 @@ void HostileClients::stall_in_body() {
     ++hostile_;
     ifc::Connection c = connect();
     const std::string body =
-        "IFC_set_select_item" + std::string(1, '\0') + "sub20:12345" + std::string(1500, ' ');
+        "IFC_set_select_item" + std::string(1, '\0') + "sub20:" + std::to_string(kPoison) +
+        std::string(1500, ' ');
     ifc::send_raw(c, put_header(std::to_string(body.size())));
     expect_bytes(c, "NEXT", "stall in a body");
     ifc::send_raw(c, body.substr(0, 1024));
@@ -547,14 +582,14 @@ TEST_F(HostileClients, ServerSurvivesAndKeepsEveryValidChange) {
     stall_in_header();
     stall_in_body();
     for (int round = 0; round < kRounds && !HasFatalFailure(); ++round) {
-        for (int i = 0; i < kHostilePerRound; ++i) hostile(pick(0, 10));
+        for (int i = 0; i < kHostilePerRound; ++i) hostile(pick(0, 11));
         ifc::Connection c = connect();
         valid_change(c);
         if (round % 10 == 0) check_one(c);
         ifc::disconnect(c);
         ASSERT_TRUE(server_.running())
-            << "the server died: " << ServerProcess::describe(server_.status()) << " (seed " << seed_
-            << ")";
+            << "the server died: " << ServerProcess::describe(server_.status()) << " (seed "
+            << seed_ << ")";
     }
 
     // Whole state, over the wire and on disk.
@@ -572,8 +607,8 @@ TEST_F(HostileClients, ServerSurvivesAndKeepsEveryValidChange) {
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("hostile clients: %d hostile inputs, %d valid changes, %.1f s, seed %u\n",
-                hostile_, valid_, seconds, seed_);
+    std::printf("hostile clients: %d hostile inputs, %d valid changes, %.1f s, seed %u\n", hostile_,
+                valid_, seconds, seed_);
     RecordProperty("hostile_inputs", hostile_);
     RecordProperty("valid_changes", valid_);
 }

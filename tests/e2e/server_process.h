@@ -14,6 +14,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -21,8 +22,6 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -95,8 +94,8 @@ public:
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < until) {
             if (!running()) {
-                ADD_FAILURE() << "the server ended at start-up (status " << status_
-                              << "); is port " << kPort << " taken?";
+                ADD_FAILURE() << "the server ended at start-up (status " << status_ << "); is port "
+                              << kPort << " taken?";
                 return false;
             }
             ifc::Connection probe;
@@ -137,7 +136,8 @@ public:
 
     // A readable account of a wait status, for failure messages.
     static std::string describe(int status) {
-        if (WIFSIGNALED(status)) return std::string("killed by signal ") + strsignal(WTERMSIG(status));
+        if (WIFSIGNALED(status))
+            return std::string("killed by signal ") + strsignal(WTERMSIG(status));
         if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
         return "status " + std::to_string(status);
     }
@@ -198,7 +198,8 @@ inline size_t image_value_offset(const std::string& image, const std::string& na
     for (size_t rec = 0; rec + 80 <= image.size(); rec += 80) {
         if (image_word(image, rec) == 0) break;
         const char* field = image.data() + rec + 4;
-        if (strnlen(field, 32) == name.size() && name.compare(0, name.size(), field, name.size()) == 0) {
+        if (strnlen(field, 32) == name.size() &&
+            name.compare(0, name.size(), field, name.size()) == 0) {
             return rec + 32 + 4 * static_cast<size_t>(c);
         }
     }
