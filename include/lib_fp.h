@@ -18,7 +18,10 @@ struct l2m2_row {
 // The rows of the last parse; rows after the last token are zero.
 extern l2m2_row l2m2[L2M2_ROWS];
 
-// Splits `text` (changed in place) at spaces into key:value rows of l2m2.
+// Splits `text` (NUL-terminated, changed in place like strtok) at spaces into
+// key:value rows of l2m2, split at the first colon. A token without a colon,
+// or with a key over 29 or a value over 49 characters, is skipped and takes
+// no row; tokens after the 500th are skipped. Rows after the last are zero.
 void line2matrix2(char* text);
 
 // ---- Plain console printing -------------------------------------------------
