@@ -17,14 +17,15 @@
 // PUT's exchange ends with an empty PUT, answered "FIN" once the work behind
 // the PUT (the saves, the console line) is done: the same extra round trip
 // on both sides. Repetitions of all commands run in random order; the table
-// at the end gives the medians.
+// at the end gives, for each command, its median repetition.
 //
 // Then the memory figures: the peak resident size (VmHWM) of a fresh server
 // after 10,000 mixed requests, and that of a trivial C++ program.
 //
 // Flags: Google Benchmark's own (--benchmark_filter=..., --benchmark_repetitions=N,
 // ...), --cpu=N or --cpu=none (see pin_to_one_cpu) and --skip_memory to
-// leave out the memory figures.
+// leave out the memory figures. The environment variable BENCH_SERVER_EXE
+// names another build of bench_server to measure (before/after a change).
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -104,7 +105,9 @@ peer start_server(const fs::path& dir) {
     p.pid = fork();
     if (p.pid == 0) {
         prepare_child(listener, dir);
-        execl(BENCH_SERVER_EXE, "bench_server", static_cast<char*>(nullptr));
+        // Another build of bench_server may be named, to compare two versions.
+        const char* exe = std::getenv("BENCH_SERVER_EXE");
+        execl(exe != nullptr ? exe : BENCH_SERVER_EXE, "bench_server", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(listener);
@@ -364,7 +367,9 @@ std::vector<exchange> make_exchanges() {
 
 // ---- Report ------------------------------------------------------------------
 
-// The console report as usual, and the medians of each command kept.
+// The console report of the aggregates, and for each command the figures of
+// its median repetition (the one whose ratio is the median): time, floor and
+// ratio from one and the same stretch of time.
 class table_reporter : public benchmark::ConsoleReporter {
 public:
     explicit table_reporter(OutputOptions options) : ConsoleReporter(options) {}
@@ -377,39 +382,50 @@ public:
         double floor_cpu_us = 0;
     };
 
+    // Repetitions may arrive one by one (interleaved) and the aggregates
+    // last; single repetitions are shown only when there are no aggregates.
     void ReportRuns(const std::vector<Run>& runs) override {
+        std::vector<Run> shown;
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" ||
-                run.error_occurred)
-                continue;
-            figures& f = medians[run.run_name.function_name];
-            f.time_us = counter(run, "server_us");
-            f.floor_us = counter(run, "floor_us");
-            f.ratio = counter(run, "ratio");
-            f.server_cpu_us = counter(run, "server_cpu_us");
-            f.floor_cpu_us = counter(run, "floor_cpu_us");
+            if (run.run_type == Run::RT_Aggregate || run.repetitions <= 1) shown.push_back(run);
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                repetitions_[run.run_name.function_name].push_back(
+                    {counter(run, "server_us"), counter(run, "floor_us"), counter(run, "ratio"),
+                     counter(run, "server_cpu_us"), counter(run, "floor_cpu_us")});
         }
-        ConsoleReporter::ReportRuns(runs);
+        if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
     }
 
-    std::map<std::string, figures> medians;
+    // The repetition of `name` whose ratio is the median (the lower of the
+    // two middle ones for an even count); false when there is none.
+    bool median(const std::string& name, figures* out) const {
+        const auto found = repetitions_.find(name);
+        if (found == repetitions_.end() || found->second.empty()) return false;
+        std::vector<figures> sorted = found->second;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const figures& a, const figures& b) { return a.ratio < b.ratio; });
+        *out = sorted[(sorted.size() - 1) / 2];
+        return true;
+    }
 
 private:
     static double counter(const Run& run, const char* name) {
         const auto found = run.counters.find(name);
         return found == run.counters.end() ? 0 : found->second.value;
     }
+
+    std::map<std::string, std::vector<figures>> repetitions_;
 };
 
 void print_table(const std::vector<exchange>& list, const table_reporter& reporter) {
-    std::printf("\nMedians of the repetitions; time and floor are wall-clock microseconds per\n"
-                "exchange, CPU the on-CPU time of the serving process per exchange.\n\n");
+    std::printf("\nEach command's median repetition (by ratio). Time and floor: median wall-clock\n"
+                "microseconds of one exchange; CPU: on-CPU microseconds of the serving process\n"
+                "per exchange.\n\n");
     std::printf("%-32s %10s %10s %7s   %12s %12s\n", "Command", "time", "floor", "ratio",
                 "server CPU", "floor CPU");
     for (const exchange& e : list) {
-        const auto found = reporter.medians.find(e.label);
-        if (found == reporter.medians.end()) continue;
-        const table_reporter::figures& f = found->second;
+        table_reporter::figures f;
+        if (!reporter.median(e.label, &f)) continue;
         std::printf("%-32s %10.1f %10.1f %7.3f   %12.1f %12.1f%s\n", e.label.c_str(), f.time_us,
                     f.floor_us, f.ratio, f.server_cpu_us, f.floor_cpu_us,
                     f.ratio <= TARGET_RATIO ? "" : "  above 1.15");
@@ -553,7 +569,6 @@ int main(int argc, char** argv) {
     if (!pin_to_one_cpu(cpu)) return 1;
     static char defaults[][64] = {"--benchmark_repetitions=7",
                                   "--benchmark_enable_random_interleaving=true",
-                                  "--benchmark_display_aggregates_only=true",
                                   "--benchmark_min_time=0.2"};
     for (char* d : defaults) {
         const std::size_t key = std::strchr(d, '=') - d + 1;
