@@ -150,7 +150,6 @@ long status_kb(pid_t pid, const char* field) {
 enum class kind { get, put, ping_get };
 enum class side { server, floor };
 
-
 struct exchange {
     std::string label;
     kind what = kind::get;
