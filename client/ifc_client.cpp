@@ -140,6 +140,14 @@ Connection& Connection::operator=(Connection&& other) noexcept {
 
 Connection::~Connection() { close(); }
 
+void Connection::set_timeout_ms(int timeout_ms) {
+    timeout_ms_ = timeout_ms;
+    if (fd_ >= 0) {
+        timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+        setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    }
+}
+
 void Connection::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -160,9 +168,8 @@ Result connect_to(Connection& connection, const std::string& host, int port, int
         const int fd = socket(each->ai_family, each->ai_socktype, each->ai_protocol);
         if (fd < 0) continue;
         if (connect_within(fd, each->ai_addr, each->ai_addrlen, timeout_ms)) {
-            timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
-            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
             connection.fd_ = fd;
+            connection.set_timeout_ms(timeout_ms);
             break;
         }
         ::close(fd);

@@ -60,6 +60,8 @@ public:
     bool is_open() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     int timeout_ms() const { return timeout_ms_; }
+    // Changes the time-out of every later wait on this connection.
+    void set_timeout_ms(int timeout_ms);
     // Closes the socket without sending anything (no DISCONNECT).
     void close();
 

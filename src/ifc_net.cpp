@@ -1,6 +1,10 @@
 // ifc_net: the interface settings table and the interface data commands.
 //
-// (module description to be completed)
+// Owns the interface settings table (file "ifc_set.set": selection switches,
+// status, targets, histogram selections), the simulated measurement source
+// (the measurement block and the one histogram record), and the GET and PUT
+// handlers of the interface data commands, which the command tables of
+// ether_parse call with the transfer buffer.
 #include "ifc_net.h"
 
 #include <array>

@@ -1,6 +1,10 @@
 // lib_data2: parameter-table operations, buffered console printing, clock.
 //
-// (module description to be completed)
+// The parameter-table operations work on any table handed to them as a span
+// (its capacity bounds every lookup) and keep no state; the stores of
+// ifc_net and vfp_ifc call them. The diverting printer (`MorPrintf` and its
+// 100,000-byte buffer `mprnD`) and the clock record `what_time` are library
+// routines that no command path calls.
 #include "lib_data2.h"
 
 #include <bit>
@@ -10,7 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <string_view>
 #include <type_traits>
 
 // ==== Parameter table operations ============================================

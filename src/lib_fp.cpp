@@ -1,7 +1,11 @@
 // lib_fp: the key:value list parser, plain console printing and the CGI
 // response routines.
 //
-// (module description to be completed)
+// General routines of the support library. The key:value list parser
+// `line2matrix2` fills the process-wide row store `l2m2` and is used by the
+// valve PUT commands. The plain printers and the CGI page routines (with
+// their constant attribute records) are library routines that no command
+// path calls; they write to standard output through stdio.
 #include "lib_fp.h"
 
 #include <bit>

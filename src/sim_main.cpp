@@ -1,7 +1,11 @@
 // sim_main: settings-file primitives, the CGI log and the simulated
 // machine state.
 //
-// (module description to be completed)
+// Owns the file work of both settings tables: `hfp_load_data2` reads a
+// table image in one read, `hfp_save_data2` replaces a settings file
+// crash-safely (temporary file, flush, rename). Called by the stores of
+// ifc_net and vfp_ifc. Also holds the CGI log `append_log` and the simulated
+// machine state, library routines that no command path calls.
 #include "sim_main.h"
 
 #include <fcntl.h>
@@ -114,7 +118,7 @@ int hfp_save_data2(const char* path, const void* data, int length) {
     }
     if (fd < 0) {
         // No temporary file possible here (e.g. a read-only directory):
-        // the old way, in place, if the file itself can be written.
+        // rewrite the file in place, if the file itself can be written.
         if (target < 0) return -1;
         const int result = rewrite_in_place(target, data, length);
         return close(target) != 0 ? -1 : result;

@@ -18,7 +18,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -88,9 +87,9 @@ void tcp9001_serve_connection(int client) {
 
         if (has_verb(ether_tcpc_data, "GET")) {
             // The reply overwrites the header: dispatch on a copy of the name.
-            char name[NAME_FIELD + 1];
-            std::strncpy(name, ether_tcpc_data + 3, NAME_FIELD);
-            name[NAME_FIELD] = '\0';
+            // The copy stops at a NUL and the rest of the name stays NUL.
+            char name[NAME_FIELD + 1] = {};
+            std::memcpy(name, ether_tcpc_data + 3, strnlen(ether_tcpc_data + 3, NAME_FIELD));
             const int length = ether_get_data(name, ether_tcpc_data);
             if (ether_send_all_data(client, ether_tcpc_data, length, TRANSFER_LIMIT_SECONDS) !=
                 length) {

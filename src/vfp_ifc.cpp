@@ -1,6 +1,12 @@
 // vfp_ifc: the valve settings table and the valve on/off timing commands.
 //
-// (module description to be completed)
+// Owns the valve settings table: the working copy `i4`, reloaded from
+// "valve_fp.set" before every read and saved to it after every write, and
+// the built-in defaults `i4_init` that replace a missing or short file. On
+// top of it sit the valve timing commands: the key map `cj` ties each short
+// reply key ("main_on") to its record ("VAL_main_on"); the GET commands list
+// the 45 timings of one colour, the PUT commands store a key:value list
+// parsed by line2matrix2. Called by the dispatcher of ether_parse.
 #include "vfp_ifc.h"
 
 #include <algorithm>

@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int CHILD_LISTENER_FD = 3;
-
 std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -42,10 +40,11 @@ std::string slurp(const std::filesystem::path& path) {
     dup2(err, STDERR_FILENO);
     // Keep only the listener: inherited client sockets of the test would
     // keep connections half-open after the test closes them.
-    if (listener != CHILD_LISTENER_FD) dup2(listener, CHILD_LISTENER_FD);
-    close_range(CHILD_LISTENER_FD + 1, ~0U, 0);
+    constexpr int fd = LoopServer::CHILD_LISTENER_FD;
+    if (listener != fd) dup2(listener, fd);
+    close_range(fd + 1, ~0U, 0);
     if (setup) setup();
-    tcp9001_serve(CHILD_LISTENER_FD);
+    tcp9001_serve(fd);
 }
 
 }  // namespace
@@ -121,11 +120,19 @@ std::string LoopServer::out() const { return slurp(console_dir_ / "stdout"); }
 std::string LoopServer::err() const { return slurp(console_dir_ / "stderr"); }
 
 std::string LoopServer::wait_for_out(std::string_view text, int timeout_ms) const {
+    return wait_for("stdout", text, timeout_ms);
+}
+
+std::string LoopServer::wait_for_err(std::string_view text, int timeout_ms) const {
+    return wait_for("stderr", text, timeout_ms);
+}
+
+std::string LoopServer::wait_for(const char* file, std::string_view text, int timeout_ms) const {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::string now = out();
+    std::string now = slurp(console_dir_ / file);
     while (now.find(text) == std::string::npos && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        now = out();
+        now = slurp(console_dir_ / file);
     }
     return now;
 }

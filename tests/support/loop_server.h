@@ -68,12 +68,19 @@ public:
     // Waits (up to `timeout_ms`) until standard output contains `text`;
     // returns standard output as it then is.
     std::string wait_for_out(std::string_view text, int timeout_ms = 5000) const;
+    // The same for standard error.
+    std::string wait_for_err(std::string_view text, int timeout_ms = 5000) const;
+
+    // The listener's descriptor in the child, for a `setup` that must reach it.
+    static constexpr int CHILD_LISTENER_FD = 3;
 
 private:
     pid_t pid_ = -1;
     int port_ = 0;
     int wait_status_ = 0;
     std::filesystem::path console_dir_;
+
+    std::string wait_for(const char* file, std::string_view text, int timeout_ms) const;
 };
 
 // A scratch working directory with the loop serving in it.

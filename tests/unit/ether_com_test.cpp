@@ -176,6 +176,26 @@ TEST_F(Framing, PeerClosingWhileNextAwaitedFailsSilently) {
     EXPECT_EQ(rest_after_close(), len_header(3));
 }
 
+TEST_F(Framing, FailedSendsEndTheTransferWithTheirMessages) {
+    // The server's own side shut for writing: every send fails with EPIPE,
+    // which must not raise SIGPIPE (it would end this test program).
+    const std::string reply = pattern(100);
+    ConsoleCapture out(stdout);
+    auto sent = std::async(std::launch::async, [&] {
+        return ether_send_all_data(server_, reply.data(), 100, 10);
+    });
+    EXPECT_EQ(recv(13), len_header(100));
+    ASSERT_EQ(shutdown(server_, SHUT_WR), 0);
+    send("NEXT");
+    EXPECT_EQ(sent.get(), -1);  // the chunk
+    EXPECT_EQ(ether_send_all_data(server_, reply.data(), 100, 10), -1);  // the header
+    EXPECT_EQ(ether_recv_all_data(server_, nullptr, 5, 10), -1);  // the first "NEXT"
+    EXPECT_EQ(out.text(),
+              "ether_send_all_data(): data send error\n"
+              "ether_send_all_data(): send() error\n"
+              "send() error\n");
+}
+
 TEST_F(Framing, TransferDeadlineIsTestedBeforeEachChunk) {
     // A limit of -1 second: the deadline has passed before the first chunk.
     ConsoleCapture out(stdout);

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "console_capture.h"
 #include "ether_parse.h"
 #include "ifc_net.h"
 #include "scratch_dir.h"
-#include "stdout_capture.h"
 #include "tcp9001.h"
 
 namespace {
@@ -369,8 +369,11 @@ TEST_F(IfcCommands, HistogramRequestsPrintTheirLine) {
         {IFC_hst_set, "1 tb1 5", "set_histo(L c=1, i=1, t=5, R c=0, i=0, t=0, samp=0)\n"},
         {IFC_hst_set, "", "set_histo(L c=0, i=0, t=0, R c=0, i=0, t=0, samp=0)\n"},
     };
-    for (const print_case& c : cases)
-        EXPECT_EQ(captured_stdout([&] { put(c.handler, c.payload); }), c.line) << '"' << c.payload << '"';
+    for (const print_case& c : cases) {
+        ConsoleCapture out(stdout);
+        put(c.handler, c.payload);
+        EXPECT_EQ(out.text(), c.line) << '"' << c.payload << '"';
+    }
     EXPECT_FALSE(std::filesystem::exists(IFC_SET_FILE));  // nothing is stored
 }
 
@@ -475,6 +478,8 @@ TEST_F(IfcCommands, EveryCommandIsReachedByItsName) {
     };
     for (const auto& [body, line] : printing) {
         std::memcpy(ether_tcpc_data, body.data(), body.size());
-        EXPECT_EQ(captured_stdout([&] { ether_put_data(ether_tcpc_data, static_cast<int>(body.size())); }), line);
+        ConsoleCapture out(stdout);
+        ether_put_data(ether_tcpc_data, static_cast<int>(body.size()));
+        EXPECT_EQ(out.text(), line);
     }
 }

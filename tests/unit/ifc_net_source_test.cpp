@@ -10,9 +10,10 @@
 #include <cstring>
 #include <ctime>
 #include <set>
+#include <string>
 
+#include "console_capture.h"
 #include "ifc_net.h"
-#include "stdout_capture.h"
 
 namespace {
 
@@ -136,12 +137,22 @@ TEST(GetHisto, BellAndSummaryDependOnSideOnly) {
 }
 
 TEST(HistoRequests, PrintTheirLineOnStandardOutput) {
-    int n = 0;
-    EXPECT_EQ(captured_stdout([&] { n = clear_histo(2, 9); }), "clear_histo: color=2, item_no=9\n");
-    EXPECT_EQ(n, 32);
-    EXPECT_EQ(captured_stdout([&] { n = set_histo(1, 1, 5, 2, 0, 6, 100); }),
-              "set_histo(L c=1, i=1, t=5, R c=2, i=0, t=6, samp=100)\n");
-    EXPECT_EQ(n, 54);
-    EXPECT_EQ(captured_stdout([&] { set_histo(-1, 11, -2, 7, 10, 0, -300); }),
-              "set_histo(L c=-1, i=11, t=-2, R c=7, i=10, t=0, samp=-300)\n");
+    struct line_case {
+        int (*print)();
+        std::string line;
+    };
+    const line_case cases[] = {
+        {[] { return clear_histo(2, 9); }, "clear_histo: color=2, item_no=9\n"},
+        {[] { return clear_histo(-1, 12); }, "clear_histo: color=-1, item_no=12\n"},
+        {[] { return set_histo(1, 1, 5, 2, 0, 6, 100); },
+         "set_histo(L c=1, i=1, t=5, R c=2, i=0, t=6, samp=100)\n"},
+        {[] { return set_histo(-1, 11, -2, 7, 10, 0, -300); },
+         "set_histo(L c=-1, i=11, t=-2, R c=7, i=10, t=0, samp=-300)\n"},
+    };
+    for (const line_case& c : cases) {
+        ConsoleCapture out(stdout);
+        const int n = c.print();
+        EXPECT_EQ(out.text(), c.line);
+        EXPECT_EQ(n, static_cast<int>(c.line.size())) << c.line;
+    }
 }

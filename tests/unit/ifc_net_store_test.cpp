@@ -37,7 +37,24 @@ time_t mtime_of(const char* path) {
     return stat(path, &st) == 0 ? st.st_mtime : 0;
 }
 
-class IfcStore : public OtherUserScratch {};
+class IfcStore : public OtherUserScratch {
+protected:
+    // In a child, as another user: read Tot colour 1 (result, value), write
+    // 77 to it (result), read it again (result, value).
+    std::vector<int> read_write_read() {
+        const settings_image::ChildResult r = as_other_user([](std::vector<int>& v) {
+            int out = -1;
+            v.push_back(Ifc_SetRead("Tot", &out, 1));
+            v.push_back(out);
+            v.push_back(Ifc_SetWrite("Tot", 77, 1));
+            out = -1;
+            v.push_back(Ifc_SetRead("Tot", &out, 1));
+            v.push_back(out);
+        });
+        EXPECT_TRUE(r.exited) << "ended by signal " << r.signal;
+        return r.values;
+    }
+};
 
 }  // namespace
 
@@ -136,24 +153,6 @@ TEST_F(IfcStore, AllZeroFileIsAnEmptyTableNeverReplaced) {
     EXPECT_EQ(read_file("ifc_set.set"), zeros);
 }
 
-namespace {
-// The child's results: read (result, value), write 77 (result), read again
-// (result, value).
-std::vector<int> read_write_read_in_child(settings_image::ChildResult r) {
-    EXPECT_TRUE(r.exited) << "ended by signal " << r.signal;
-    return r.values;
-}
-void read_write_read_body(std::vector<int>& v) {
-    int out = -1;
-    v.push_back(Ifc_SetRead("Tot", &out, 1));
-    v.push_back(out);
-    v.push_back(Ifc_SetWrite("Tot", 77, 1));
-    out = -1;
-    v.push_back(Ifc_SetRead("Tot", &out, 1));
-    v.push_back(out);
-}
-}  // namespace
-
 // A file that cannot be written: reads answer from it, a write reports
 // success but the next access loads the old value again.
 TEST_F(IfcStore, ReadOnlyFileAnswersReadsAndLosesWrites) {
@@ -161,7 +160,7 @@ TEST_F(IfcStore, ReadOnlyFileAnswersReadsAndLosesWrites) {
     image[value_offset(0, 1)] = 55;
     write_file("ifc_set.set", image);
     give("ifc_set.set", 0444);
-    const std::vector<int> r = read_write_read_in_child(as_other_user(read_write_read_body));
+    const std::vector<int> r = read_write_read();
     EXPECT_EQ(r, (std::vector<int>{0, 55, 0, 0, 55}));
     EXPECT_EQ(read_file("ifc_set.set"), image);
     EXPECT_FALSE(std::filesystem::exists("ifc_set.set.tmp"));
@@ -171,7 +170,7 @@ TEST_F(IfcStore, ReadOnlyFileAnswersReadsAndLosesWrites) {
 // defaults, a written value is gone at the next access, nothing is created.
 TEST_F(IfcStore, UnwritableDirectoryAnswersDefaultsAndLosesWrites) {
     ASSERT_EQ(chmod(".", 0555), 0);
-    const std::vector<int> r = read_write_read_in_child(as_other_user(read_write_read_body));
+    const std::vector<int> r = read_write_read();
     ASSERT_EQ(chmod(".", 0755), 0);
     EXPECT_EQ(r, (std::vector<int>{0, 90, 0, 0, 90}));
     EXPECT_TRUE(std::filesystem::is_empty("."));
@@ -183,7 +182,7 @@ TEST_F(IfcStore, UnwritableDirectoryWithWritableFileKeepsWrites) {
     write_file("ifc_set.set", default_image());
     give("ifc_set.set", 0644);
     ASSERT_EQ(chmod(".", 0555), 0);
-    const std::vector<int> r = read_write_read_in_child(as_other_user(read_write_read_body));
+    const std::vector<int> r = read_write_read();
     ASSERT_EQ(chmod(".", 0755), 0);
     EXPECT_EQ(r, (std::vector<int>{0, 90, 0, 0, 77}));
     std::string expected = default_image();

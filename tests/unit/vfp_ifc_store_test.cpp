@@ -187,7 +187,7 @@ TEST_F(VfpStore, KilledWhileSavingNeverLeavesAWrongSizedFile) {
     const size_t offset = value_offset(7, 2);
 
     std::mt19937 rng(9001);
-    std::uniform_int_distribution<int> delay_us(0, 4000);
+    std::uniform_int_distribution<int> delay_us(0, 8000);
     const auto deadline = steady_clock::now() + seconds(10);
     int kills = 0;
     int stray = 0;
