@@ -327,7 +327,7 @@ std::vector<exchange> make_exchanges() {
     set_on_off.floor.loads = 45;  // each key: load, change, save
     set_on_off.floor.saves = 45;
     set_on_off.floor.file = floor_peer::settings_file::valve_8960;
-    set_on_off.iterations = 3;  // 90 fsyncs each
+    set_on_off.iterations = 6;  // 90 fsyncs per exchange on each side
     list.push_back(set_on_off);
 
     exchange hist = make_get("GET IFC_get_hist_cntdatL", "IFC_get_hist_cntdatL");
