@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <type_traits>
 
 // ==== Parameter table operations ============================================
@@ -36,27 +37,12 @@ namespace {
 // The first record named `name`, or nullptr. Stops at the terminator or at the
 // table's capacity, and compares at most the 32-byte name field, so an image
 // from a file without terminator or with an unterminated name stays in bounds.
-// Every value read and write scans the table, so the test per record is one
-// compare of a word: the last (up to) 8 bytes of the name, which tell nearly
-// all names apart ("VAL_sub1_on", "VAL_sub2_on"). A record whose word is
-// equal matches when its name field also ends there (a NUL, or the end of
-// the field for a name of 32 characters) and the bytes before are equal.
 template <typename Entry>
 Entry* find_i4(std::span<Entry> table, const char* name) {
-    constexpr std::size_t FIELD = sizeof(i4_entry::name);
-    const std::size_t length = std::strlen(name);
-    if (length > FIELD) return nullptr;  // no name field holds it
-    const std::size_t tail_at = length > 8 ? length - 8 : 0;
-    const std::size_t tail_size = length - tail_at;
-    const uint64_t mask = tail_size == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * tail_size)) - 1;
-    uint64_t tail = 0;
-    std::memcpy(&tail, name + tail_at, tail_size);  // little-endian: first byte lowest
+    const std::string_view wanted(name);
     for (Entry& rec : table) {
         if (rec.type == 0) return nullptr;
-        uint64_t word;
-        std::memcpy(&word, rec.name + tail_at, sizeof word);  // tail_at <= 24: inside the field
-        if ((word & mask) == tail && (length == FIELD || rec.name[length] == '\0') &&
-            std::memcmp(rec.name, name, tail_at) == 0) {
+        if (std::string_view(rec.name, strnlen(rec.name, sizeof rec.name)) == wanted) {
             return &rec;
         }
     }
