@@ -10,6 +10,7 @@
 #include "vfp_ifc.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
@@ -278,27 +279,20 @@ int to_int(const char* text) {
 // values of colour `c` as stored. Returns the reply length (no NUL counted).
 int get_on_off(char* out, int c) {
     std::size_t used = 0;
-    // Appends one item "key:value " by hand, as "%s:%d " would: printf's
-    // machinery cost as much as all the table lookups of a reply. An item that
-    // would not fit whole, with the NUL behind it, is left out of the reply
-    // (it cannot happen: 46 items of at most 25 characters).
-    auto append = [&](const char* key, int value) {
-        char digits[10];
-        int count = 0;
-        unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-        do {
-            digits[count++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        const std::size_t key_length = std::strlen(key);
-        const std::size_t item = key_length + 1 + (value < 0 ? 1 : 0) + static_cast<std::size_t>(count) + 1;
-        if (item >= REPLY_AREA - used) return;
-        std::memcpy(out + used, key, key_length);
-        used += key_length;
-        out[used++] = ':';
-        if (value < 0) out[used++] = '-';
-        while (count > 0) out[used++] = digits[--count];
-        out[used++] = ' ';
+    // Appends one item "key:value " as "%s:%d " would, but with std::to_chars:
+    // printf's machinery cost as much as all the table lookups of a reply. An
+    // item that would not fit whole, with the NUL behind it, is left out (it
+    // cannot happen: 46 items of at most 25 characters).
+    auto append = [&](std::string_view key, int value) {
+        char item[32];  // a key of at most 12 characters, an int, two more
+        char* end = std::copy(key.begin(), key.end(), item);
+        *end++ = ':';
+        end = std::to_chars(end, item + sizeof item - 1, value).ptr;
+        *end++ = ' ';
+        const auto size = static_cast<std::size_t>(end - item);
+        if (size >= REPLY_AREA - used) return;
+        std::memcpy(out + used, item, size);
+        used += size;
     };
     append("ATC_TO_DELAY", 0);  // no record behind it: always 0
     for (const valve_key* row = cj; row->record[0] != '\0'; ++row) {
