@@ -19,19 +19,6 @@
 
 // ==== Parameter table operations ============================================
 
-// The record is also the settings files' on-disk layout, stored as raw bytes:
-// every field must sit at its fixed offset and integers must be little-endian.
-static_assert(std::endian::native == std::endian::little);
-static_assert(sizeof(i4_entry) == 80);
-static_assert(offsetof(i4_entry, type) == 0);
-static_assert(offsetof(i4_entry, name) == 4);
-static_assert(offsetof(i4_entry, value) == 36);
-static_assert(offsetof(i4_entry, min) == 60);
-static_assert(offsetof(i4_entry, max) == 64);
-static_assert(offsetof(i4_entry, group) == 68);
-static_assert(offsetof(i4_entry, reserved) == 72);
-static_assert(std::is_trivially_copyable_v<i4_entry>);
-
 namespace {
 
 // The first record named `name`, or nullptr. Stops at the terminator or at the
