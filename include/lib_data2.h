@@ -6,12 +6,15 @@
 // one of its six per-colour values, or change its bounds or type.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <span>
+#include <type_traits>
 
 // One parameter record; also the on-disk record of both settings files,
-// which are little-endian: see the static_asserts in lib_data2.cpp.
+// which are stored as raw little-endian images of their tables.
 struct i4_entry {
     int32_t type;       // 0 ends the table; 1..5 usable; anything else refused
     char name[32];      // NUL-terminated, NUL-filled
@@ -21,6 +24,19 @@ struct i4_entry {
     char group[4];      // "g1".."g5" or zero
     char reserved[8];
 };
+
+// The settings files are read and written as raw memory: every field must sit
+// at its fixed offset and integers must be little-endian.
+static_assert(std::endian::native == std::endian::little);
+static_assert(sizeof(i4_entry) == 80);
+static_assert(offsetof(i4_entry, type) == 0);
+static_assert(offsetof(i4_entry, name) == 4);
+static_assert(offsetof(i4_entry, value) == 36);
+static_assert(offsetof(i4_entry, min) == 60);
+static_assert(offsetof(i4_entry, max) == 64);
+static_assert(offsetof(i4_entry, group) == 68);
+static_assert(offsetof(i4_entry, reserved) == 72);
+static_assert(std::is_trivially_copyable_v<i4_entry>);
 
 // Stores the value of colour `c` of record `name` in *out. Returns 0, or -1
 // when there is no such record, its type is refused or c is outside 1..6

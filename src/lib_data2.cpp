@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -17,19 +18,6 @@
 #include <type_traits>
 
 // ==== Parameter table operations ============================================
-
-// The record is also the settings files' on-disk layout, stored as raw bytes:
-// every field must sit at its fixed offset and integers must be little-endian.
-static_assert(std::endian::native == std::endian::little);
-static_assert(sizeof(i4_entry) == 80);
-static_assert(offsetof(i4_entry, type) == 0);
-static_assert(offsetof(i4_entry, name) == 4);
-static_assert(offsetof(i4_entry, value) == 36);
-static_assert(offsetof(i4_entry, min) == 60);
-static_assert(offsetof(i4_entry, max) == 64);
-static_assert(offsetof(i4_entry, group) == 68);
-static_assert(offsetof(i4_entry, reserved) == 72);
-static_assert(std::is_trivially_copyable_v<i4_entry>);
 
 namespace {
 

@@ -17,17 +17,8 @@
 
 namespace ifcctl {
 
-// The record layout is the file layout; decoding by memcpy relies on it.
-static_assert(sizeof(i4_entry) == 80);
-static_assert(offsetof(i4_entry, type) == 0);
-static_assert(offsetof(i4_entry, name) == 4);
-static_assert(offsetof(i4_entry, value) == 36);
-static_assert(offsetof(i4_entry, min) == 60);
-static_assert(offsetof(i4_entry, max) == 64);
-static_assert(offsetof(i4_entry, group) == 68);
-static_assert(offsetof(i4_entry, reserved) == 72);
-static_assert(std::endian::native == std::endian::little,
-              "settings files are little-endian; decode field by field elsewhere");
+// The record layout is the file layout (checked in lib_data2.h); decoding
+// by memcpy relies on it.
 
 const table_kind& interface_table() {
     static const table_kind kind{IFC_SET_FILE, "interface settings",
