@@ -132,6 +132,11 @@ protected:
     }
     void TearDown() override {
         server_.kill();
+        if (HasFailure()) {  // a sanitizer report of the server lands here
+            const std::string err = slurp_file(dir_ / "console.err");
+            std::printf("server's standard error (seed %u):\n%s\n", seed_,
+                        err.substr(err.size() > 8000 ? err.size() - 8000 : 0).c_str());
+        }
         ScratchDir::TearDown();
     }
 
