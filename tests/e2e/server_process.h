@@ -2,10 +2,10 @@
 //
 // start() checks that nobody listens on port 9001 (a clear failure if
 // somebody does), forks, and in the child changes into the given working
-// directory, sends standard output and standard error to files (or to
-// /dev/null), applies the requested limits and user, and execs the
-// executable. It returns once the server accepts connections. kill() ends
-// it with SIGKILL and reaps it; the destructor does the same.
+// directory, sends standard output and standard error where the options
+// say, applies the requested limits and user, and execs the executable. It
+// returns once the server accepts connections. kill() ends it with SIGKILL
+// and reaps it; the destructor does the same.
 //
 // Used by the tests that stress the real executable: hostile clients and
 // failing disks.
@@ -43,8 +43,10 @@ struct ServerProcessOptions {
     rlim_t file_size_limit = 0;
     // Run as user and group nobody (65534).
     bool as_nobody = false;
-    // Console to these files ("" sends the stream to /dev/null).
+    // Standard output to this file ("": /dev/null).
     std::string stdout_path;
+    // Standard error to this file ("": the test's own, where a sanitizer
+    // report of the server then shows).
     std::string stderr_path;
 };
 
@@ -153,7 +155,7 @@ private:
             close(fd);
         };
         redirect(options.stdout_path, STDOUT_FILENO);
-        redirect(options.stderr_path, STDERR_FILENO);
+        if (!options.stderr_path.empty()) redirect(options.stderr_path, STDERR_FILENO);
         const int null_in = open("/dev/null", O_RDONLY);
         if (null_in >= 0) dup2(null_in, STDIN_FILENO);
         close_range(3, ~0U, 0);
