@@ -140,9 +140,11 @@ void tcp9001_serve(int listener) {
 
 #ifndef TCP9001_NO_MAIN
 int main() {
-    // Under a file-size limit a write past it (the console redirected to a
-    // file, a settings save) must fail with EFBIG, not kill the server.
+    // Console output and saves may fail; the server must not die of it: a
+    // write past a file-size limit fails with EFBIG instead of SIGXFSZ, and a
+    // console pipe whose reader has gone fails with EPIPE instead of SIGPIPE.
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     int listener = -1;
     if (ether_init(&listener, TCP9001_PORT) == -1) {
         std::puts("Can't initialize sever socket.");

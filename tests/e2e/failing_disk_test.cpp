@@ -146,6 +146,25 @@ TEST_F(FailingDisk, FileSizeLimitReachedByTheConsole) {
     EXPECT_EQ(read_file("console.out").size(), 2048u);
 }
 
+// The console is a pipe whose reader has gone (a terminal pipeline ended,
+// a log collector died): the server's console lines are lost, the server
+// and its settings are not.
+TEST_F(FailingDisk, ConsolePipeWithoutReader) {
+    ASSERT_EQ(mkfifo("console.fifo", 0644), 0);
+    const int reader = open("console.fifo", O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ServerProcessOptions options;
+    options.stdout_path = (dir_ / "console.fifo").string();
+    ASSERT_TRUE(server_.start(dir_, options));
+    close(reader);
+    for (int i = 0; i < 5; ++i) {
+        put("IFC_set_to_tw_2", "to:" + std::to_string(70 + i) + " tw:250");
+        EXPECT_EQ(get("IFC_get_Tot_Twt_2"), "to:" + std::to_string(70 + i) + " tw:250 ");
+        if (!server_.running()) break;
+    }
+    expect_alive();
+}
+
 // A read-only working directory without settings files: every read answers
 // the defaults, every change is lost, and no file appears.
 TEST_F(FailingDisk, ReadOnlyDirectoryWithoutFiles) {
