@@ -13,6 +13,7 @@
 #include "ether_parse.h"
 #include "scratch_dir.h"
 #include "tcp9001.h"
+#include "valve_default_reply.h"
 #include "vfp_ifc.h"
 
 namespace {
@@ -57,17 +58,6 @@ void set_on_off(int colour, const std::string& payload) {
     ether_put_data(ether_tcpc_data, name_len + 1 + static_cast<int>(payload.size()));
 }
 
-// The complete reply of every colour on the built-in table.
-const std::string DEFAULT_REPLY =
-    "ATC_TO_DELAY:0 pin_on:70 abs_on:215 abs_off:255 main_on:90 main_off:160 "
-    "tandem_on:95 tandem_off:150 stretch_on:0 stretch_off:0 "
-    "sub1_on:95 sub1_off:135 sub2_on:115 sub2_off:155 sub3_on:135 sub3_off:175 "
-    "sub4_on:150 sub4_off:190 sub5_on:165 sub5_off:205 sub6_on:185 sub6_off:280 "
-    "sub7_on:200 sub7_off:300 sub8_on:220 sub8_off:300 sub9_on:0 sub9_off:0 "
-    "sub10_on:0 sub10_off:0 sub11_on:0 sub11_off:0 sub12_on:0 sub12_off:0 "
-    "sub13_on:0 sub13_off:0 sub14_on:0 sub14_off:0 sub15_on:0 sub15_off:0 "
-    "sub16_on:0 sub16_off:0 sub17_on:0 sub17_off:0 sub18_on:0 sub18_off:0 ";
-
 class ValveOnOff : public ScratchDir {
 protected:
     // The default image, as the store creates it on first use.
@@ -83,10 +73,10 @@ protected:
 }  // namespace
 
 TEST_F(ValveOnOff, EveryColourListsTheDefaultsIn554Bytes) {
-    ASSERT_EQ(DEFAULT_REPLY.size(), 554u);
+    ASSERT_EQ(VALVE_DEFAULT_REPLY.size(), 554u);
     for (int colour = 1; colour <= 6; ++colour) {
         const std::string reply = get_on_off(colour);
-        EXPECT_EQ(reply, DEFAULT_REPLY) << "colour " << colour;
+        EXPECT_EQ(reply, VALVE_DEFAULT_REPLY) << "colour " << colour;
         EXPECT_EQ(reply.rfind("ATC_TO_DELAY:0 pin_on:70 abs_on:215 abs_off:255 main_on:90 main_off:160 ", 0), 0u);
         EXPECT_TRUE(reply.ends_with(" sub18_on:0 sub18_off:0 "));
     }
@@ -119,10 +109,10 @@ TEST_F(ValveOnOff, AChangeOnOneColourLeavesTheOthersAlone) {
     put32(expected, value_at(MAIN_OFF, 2), 200);
     EXPECT_EQ(read_file(FILE_NAME), expected);
 
-    std::string reply2 = DEFAULT_REPLY;
+    std::string reply2 = VALVE_DEFAULT_REPLY;
     reply2.replace(reply2.find("main_on:90 main_off:160 "), 24, "main_on:120 main_off:200 ");
     EXPECT_EQ(get_on_off(2), reply2);
-    for (int colour : {1, 3, 4, 5, 6}) EXPECT_EQ(get_on_off(colour), DEFAULT_REPLY) << colour;
+    for (int colour : {1, 3, 4, 5, 6}) EXPECT_EQ(get_on_off(colour), VALVE_DEFAULT_REPLY) << colour;
 }
 
 // Payloads for colour 1 and the values they leave in the file; every other
@@ -171,7 +161,7 @@ TEST_F(ValveOnOff, StoresEachRecognisedItemInPayloadOrder) {
 
 TEST_F(ValveOnOff, AValueOutsideTheBoundsIsStoredAndShown) {
     set_on_off(3, "main_on:400");
-    std::string expected = DEFAULT_REPLY;
+    std::string expected = VALVE_DEFAULT_REPLY;
     expected.replace(expected.find("main_on:90 "), 11, "main_on:400 ");
     EXPECT_EQ(get_on_off(3), expected);
 }
@@ -212,7 +202,7 @@ TEST_F(ValveOnOff, AnUnreadableRecordIsListedAsZero) {
     put32(image, type_at(ABS_OFF), -1);   // after abs_on:215
     image.at(80 * MAIN_OFF + 4 + 11) = 'X';  // "VAL_main_offX": no such record
     write_file(FILE_NAME, image);
-    std::string expected = DEFAULT_REPLY;
+    std::string expected = VALVE_DEFAULT_REPLY;
     expected.replace(expected.find("pin_on:70 "), 10, "pin_on:0 ");
     expected.replace(expected.find("abs_off:255 "), 12, "abs_off:0 ");
     expected.replace(expected.find("main_off:160 "), 13, "main_off:0 ");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "loop_server.h"
+#include "valve_default_reply.h"
 
 namespace {
 
@@ -17,16 +18,6 @@ int32_t get32(const std::string& bytes, std::size_t at) {
     for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes.at(at + i));
     return static_cast<int32_t>(v);
 }
-
-const std::string DEFAULT_REPLY =
-    "ATC_TO_DELAY:0 pin_on:70 abs_on:215 abs_off:255 main_on:90 main_off:160 "
-    "tandem_on:95 tandem_off:150 stretch_on:0 stretch_off:0 "
-    "sub1_on:95 sub1_off:135 sub2_on:115 sub2_off:155 sub3_on:135 sub3_off:175 "
-    "sub4_on:150 sub4_off:190 sub5_on:165 sub5_off:205 sub6_on:185 sub6_off:280 "
-    "sub7_on:200 sub7_off:300 sub8_on:220 sub8_off:300 sub9_on:0 sub9_off:0 "
-    "sub10_on:0 sub10_off:0 sub11_on:0 sub11_off:0 sub12_on:0 sub12_off:0 "
-    "sub13_on:0 sub13_off:0 sub14_on:0 sub14_off:0 sub15_on:0 sub15_off:0 "
-    "sub16_on:0 sub16_off:0 sub17_on:0 sub17_off:0 sub18_on:0 sub18_off:0 ";
 
 using ValveWire = LoopServerTest;
 
@@ -44,7 +35,7 @@ TEST_F(ValveWire, EachColourAnswersTheDefaultListOnTheWire) {
         EXPECT_EQ(bytes, "LEN0000000554") << colour;
         ASSERT_EQ(ifc::send_raw(c, "NEXT"), ifc::Result::ok);
         ASSERT_EQ(ifc::recv_exact(c, 554, bytes), ifc::Result::ok);
-        EXPECT_EQ(bytes, DEFAULT_REPLY) << colour;
+        EXPECT_EQ(bytes, VALVE_DEFAULT_REPLY) << colour;
     }
     EXPECT_EQ(read_file("valve_fp.set").size(), 8960u);
 }
@@ -55,11 +46,11 @@ TEST_F(ValveWire, AChangeIsReadBackAndOutlivesARestart) {
         ASSERT_EQ(ifc::put(c, "IFC_set_on_off_2", "main_on:120 main_off:200"), ifc::Result::ok);
         std::string reply;
         ASSERT_EQ(ifc::get(c, "IFC_get_on_off_2", reply), ifc::Result::ok);
-        std::string expected = DEFAULT_REPLY;
+        std::string expected = VALVE_DEFAULT_REPLY;
         expected.replace(expected.find("main_on:90 main_off:160 "), 24, "main_on:120 main_off:200 ");
         EXPECT_EQ(reply, expected);
         ASSERT_EQ(ifc::get(c, "IFC_get_on_off_1", reply), ifc::Result::ok);
-        EXPECT_EQ(reply, DEFAULT_REPLY);
+        EXPECT_EQ(reply, VALVE_DEFAULT_REPLY);
     }
     server_.stop();
     ASSERT_TRUE(server_.start(dir_));
