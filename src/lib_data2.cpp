@@ -7,7 +7,6 @@
 // routines that no command path calls.
 #include "lib_data2.h"
 
-#include <bit>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +14,6 @@
 #include <cstring>
 #include <ctime>
 #include <string_view>
-#include <type_traits>
 
 // ==== Parameter table operations ============================================
 
