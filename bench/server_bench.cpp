@@ -98,33 +98,33 @@ void prepare_child(int listener, const fs::path& dir) {
     close_range(CHILD_LISTENER + 1, ~0U, 0);
 }
 
-peer start_server(const fs::path& dir) {
+// Forks a child on a fresh loopback listener in `dir`; the child runs
+// `serve` (which never returns) on CHILD_LISTENER.
+template <typename Serve>
+peer start_peer(const fs::path& dir, Serve serve) {
     peer p;
     const int listener = loopback_listener(&p.port);
     std::fflush(nullptr);
     p.pid = fork();
     if (p.pid == 0) {
         prepare_child(listener, dir);
-        // Another build of bench_server may be named, to compare two versions.
-        const char* exe = std::getenv("BENCH_SERVER_EXE");
-        execl(exe != nullptr ? exe : BENCH_SERVER_EXE, "bench_server", static_cast<char*>(nullptr));
+        serve();
         _exit(127);
     }
     close(listener);
     return p;
 }
 
+peer start_server(const fs::path& dir) {
+    return start_peer(dir, [] {
+        // Another build of bench_server may be named, to compare two versions.
+        const char* exe = std::getenv("BENCH_SERVER_EXE");
+        execl(exe != nullptr ? exe : BENCH_SERVER_EXE, "bench_server", static_cast<char*>(nullptr));
+    });
+}
+
 peer start_floor(const fs::path& dir) {
-    peer p;
-    const int listener = loopback_listener(&p.port);
-    std::fflush(nullptr);
-    p.pid = fork();
-    if (p.pid == 0) {
-        prepare_child(listener, dir);
-        floor_peer::serve(CHILD_LISTENER, ".");
-    }
-    close(listener);
-    return p;
+    return start_peer(dir, [] { floor_peer::serve(CHILD_LISTENER, "."); });
 }
 
 void stop(peer& p) {
